@@ -66,15 +66,16 @@ velmora_ensure_prefix() {
 }
 
 VELMORA_XVFB_PID=""
-# Starts Xvfb on a free display when there is no display.
+# Uses the current display when there is one (unless $1 is "own"); otherwise, or with "own",
+# starts Xvfb on a free display with a 1920 x 1040 screen (the tests' work area).
 velmora_ensure_display() {
-    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    if [ "${1:-}" != own ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
         return 0
     fi
     local n
     for n in $(seq 90 140); do
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+        Xvfb ":$n" -screen 0 1920x1040x24 -nolisten tcp >/dev/null 2>&1 &
         VELMORA_XVFB_PID=$!
         local i
         for i in $(seq 1 50); do
