@@ -13,6 +13,10 @@ velmora_ensure_deps() {
     command -v make >/dev/null || need+=(make)
     command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686 mingw-w64-tools)
     command -v g++ >/dev/null || need+=(g++)
+    command -v clang++ >/dev/null || need+=(clang)
+    compgen -G '/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a' >/dev/null ||
+        need+=(libclang-rt-14-dev)
+    [ -e /usr/include/openssl/evp.h ] || need+=(libssl-dev)
     command -v python3 >/dev/null || need+=(python3)
     command -v Xvfb >/dev/null || need+=(xvfb xauth)
     command -v xdpyinfo >/dev/null || need+=(x11-utils)
@@ -42,6 +46,16 @@ velmora_build() {
             -DCMAKE_BUILD_TYPE=Release -DVELMORA_WERROR=ON "$@"
     elif [ $# -gt 0 ]; then
         cmake "$dir" "$@" >/dev/null
+    fi
+    cmake --build "$dir" -j "$(nproc)"
+}
+
+# Configures (once) and builds the native libFuzzer tree $1 (clang, sanitizers).
+velmora_fuzz_build() {
+    local dir=$1
+    if [ ! -f "$dir/CMakeCache.txt" ]; then
+        CC=clang CXX=clang++ cmake -S "$VELMORA_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DVELMORA_FUZZ=ON -DVELMORA_WERROR=ON >/dev/null
     fi
     cmake --build "$dir" -j "$(nproc)"
 }

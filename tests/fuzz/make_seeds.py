@@ -1,0 +1,116 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora of the fuzz targets (run from anywhere; rewrites only seed-*.bin).
+
+Text fields use the targets' encoding: one byte per character below 0xF0, 0xF0 + two bytes
+(little-endian) for any other UTF-16 unit, fields separated by 0x01.
+"""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SEP = b"\x01"
+
+
+def text(s):
+    out = bytearray()
+    for ch in s:
+        u = ord(ch)
+        if u < 0xF0 and u != 1:
+            out.append(u)
+        else:
+            out += bytes([0xF0]) + struct.pack("<H", u)
+    return bytes(out)
+
+
+def fields(*parts):
+    return SEP.join(text(p) for p in parts)
+
+
+def identify(serial, model="WDC WD5000AAKS"):
+    words = bytearray(512)
+
+    def put(word, s, length):
+        s = s.ljust(length)[:length].encode("latin-1")
+        for i in range(0, length, 2):
+            # strings run high byte first inside each little-endian word
+            words[(word * 2) + i] = s[i + 1]
+            words[(word * 2) + i + 1] = s[i]
+
+    put(10, serial, 20)
+    put(27, model, 40)
+    return bytes(words)
+
+
+def storage_descriptor(serial_hex):
+    body = bytearray(64)
+    struct.pack_into("<I", body, 24, 40)
+    body[40:40 + len(serial_hex)] = serial_hex.encode("ascii")
+    return bytes(body)
+
+
+def media_serial(text_bytes):
+    return struct.pack("<III", len(text_bytes), 0, 0) + b"\0" * 4 + text_bytes + b"\0"
+
+
+SEEDS = {
+    "url_param": [
+        fields("wd_server", "http://h/p?a=1&wd_server=12&b=2"),
+        fields("wd_server", "http://h/p?a=1&wd_server="),
+        fields("wd_server", "http://h/p?a=1&b=2"),
+        fields("server", "http://h/p?wd_server=5&server=6"),
+        fields("u", "http://h/p?u=\u4e2d\u6587&x"),
+        fields("", "=&="),
+    ],
+    "split_string": [
+        fields(",", "1,2,,3"),
+        fields(",", "1,2,"),
+        fields(",", ""),
+        fields("-", "3000-3100"),
+        fields(",", "2999,3000-3100,-3000,3000-"),
+        fields("ab", "aabab"),
+    ],
+    "string_to_int": [
+        text("12abc"), text("abc"), text(" 7"), text("-5"), text("+4x"),
+        text("99999999999999"), text("-2147483648"), text("2147483648"), text("\u30003"),
+        text("\t\n 3000"),
+    ],
+    "remove_all": [
+        fields(".", "3.0.0.1"),
+        fields("-", "2026-12-11 01:55:00"),
+        fields("ab", "aabb"),
+        fields("", "text"),
+    ],
+    "bytes_to_hex": [bytes([0x00, 0x0F, 0xAB] + list(range(13))), bytes(range(0xF0, 0x100))],
+    "run_mode": [
+        text("\"C:\\Velmora.exe\" /setupsucc"),
+        text("Velmora.exe /uninstallsucc /ShowDeskTop"),
+        text("Velmora.exe /showdesktop"),
+        text("Velmora.exe /autorun"),
+    ],
+    "md5": [b"", b"a", b"abc", b"message digest", bytes(range(256)) * 3],
+    "serial_text": [
+        identify("  WD-WCAV12345678  "),
+        identify("AB CD"),
+        identify("\x80\xff12"),
+        storage_descriptor("4457"),
+        storage_descriptor("20204457xyz"),
+        media_serial(b"W\0\0\0D\0\0\0 \0\0\0X"),
+        bytes(20),
+    ],
+}
+
+
+def main():
+    for target, seeds in SEEDS.items():
+        folder = os.path.join(HERE, target)
+        os.makedirs(folder, exist_ok=True)
+        for name in os.listdir(folder):
+            if name.startswith("seed-"):
+                os.remove(os.path.join(folder, name))
+        for i, data in enumerate(seeds):
+            with open(os.path.join(folder, "seed-%02d.bin" % i), "wb") as f:
+                f.write(data)
+
+
+if __name__ == "__main__":
+    main()
