@@ -1,8 +1,9 @@
 #include "app/Text.h"
 
+#include <climits>
 #include <cstdarg>
 #include <cwchar>
-#include <sstream>
+#include <cwctype>
 
 std::wstring RemoveAll(std::wstring text, const std::wstring& part) {
     if (part.empty())
@@ -33,12 +34,30 @@ std::vector<std::wstring> SplitString(const std::wstring& delimiter, const std::
     return pieces;
 }
 
+// Reads exactly what `std::wistringstream >> int` reads (white space as iswspace sees it, one
+// sign, decimal digits; out of range is a failed read), without the stream and locale code,
+// which would otherwise make up most of the statically linked executable.
 int StringToInt(const std::wstring& text) {
-    std::wistringstream in(text);
-    int value = 0;
-    if (!(in >> value))
+    size_t i = 0;
+    while (i < text.size() && iswspace(static_cast<wint_t>(text[i])))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
+        negative = text[i] == L'-';
+        ++i;
+    }
+    const size_t firstDigit = i;
+    long long value = 0;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        value = value * 10 + (text[i] - L'0');
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            return 0;
+    }
+    if (i == firstDigit)
         return 0;
-    return value;
+    if (negative)
+        value = -value;
+    return value > INT_MAX ? 0 : static_cast<int>(value);
 }
 
 std::wstring GetUrlParam(const std::wstring& name, const std::wstring& url) {

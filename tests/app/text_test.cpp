@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -53,6 +54,25 @@ TEST(TextTest, StringToInt) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(StringToInt(c.text), c.expected) << c.text;
+}
+
+// The rule is "what a wide string stream reads"; the client reads without one (size), so the two
+// must agree on this C library, white space of every kind included.
+TEST(TextTest, StringToIntReadsLikeAStream) {
+    const wchar_t* texts[] = {
+        L"12abc", L"abc", L" 7", L"", L"-5", L"+4x", L"+", L"-", L"- 5", L"--5", L"+-5",
+        L"007", L"-0", L"2147483647", L"2147483648", L"-2147483648", L"-2147483649",
+        L"99999999999999999999999", L"000000000000000000000042", L"3.0.0.1", L"1e5", L"0x10",
+        L"\t\n\v\f\r 9", L"\u00a09", L"\u30009", L"\u20289", L"\u00859", L"\u20039",
+        L"\uff11", L"\u0669",
+    };
+    for (const wchar_t* text : texts) {
+        std::wistringstream in(text);
+        int streamed = 0;
+        if (!(in >> streamed))
+            streamed = 0;
+        EXPECT_EQ(StringToInt(text), streamed) << testing::PrintToString(std::wstring(text));
+    }
 }
 
 TEST(TextTest, BytesToHex) {

@@ -1,9 +1,11 @@
-// StringToInt against a plain model: ASCII white space skipped, an optional sign, decimal
-// digits up to the first other character; no digits or a value beyond int gives 0.
+// StringToInt against two oracles: reading an int from a wide string stream (what the rule
+// is defined by), and a plain model (ASCII white space skipped, an optional sign, decimal digits
+// up to the first other character; no digits or a value beyond int gives 0).
 #include "FuzzInput.h"
 #include "app/Text.h"
 
 #include <climits>
+#include <sstream>
 
 namespace {
 
@@ -44,6 +46,16 @@ bool Model(const std::wstring& text, int* value) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::wstring text = fuzz::DecodeField(data, size);
     const int value = StringToInt(text);
+
+    std::wistringstream in(text);
+    int streamed = 0;
+    if (!(in >> streamed))
+        streamed = 0;
+    if (value != streamed)
+        std::fprintf(stderr, "text '%s': got %d, the stream reads %d\n",
+                     fuzz::Printable(text).c_str(), value, streamed);
+    FUZZ_CHECK(value == streamed);
+
     int expected = 0;
     if (Model(text, &expected)) {
         if (value != expected)
