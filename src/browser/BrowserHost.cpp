@@ -306,8 +306,8 @@ HRESULT CBrowserHost::GetHostInfo(DOCHOSTUIINFO* info) {
     return info ? S_OK : E_POINTER;
 }
 
-HRESULT CBrowserHost::ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*,
-                             IOleInPlaceFrame*, IOleInPlaceUIWindow*) {
+HRESULT CBrowserHost::ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*, IOleInPlaceFrame*,
+                             IOleInPlaceUIWindow*) {
     return S_OK;
 }
 

@@ -82,7 +82,8 @@ public:
     HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG msg, const GUID* group,
                                                    DWORD command) override;
     HRESULT STDMETHODCALLTYPE GetOptionKeyPath(LPOLESTR* key, DWORD reserved) override;
-    HRESULT STDMETHODCALLTYPE GetDropTarget(IDropTarget* target, IDropTarget** replacement) override;
+    HRESULT STDMETHODCALLTYPE GetDropTarget(IDropTarget* target,
+                                            IDropTarget** replacement) override;
     HRESULT STDMETHODCALLTYPE GetExternal(IDispatch** external) override;
     HRESULT STDMETHODCALLTYPE TranslateUrl(DWORD translate, LPWSTR in, LPWSTR* out) override;
     HRESULT STDMETHODCALLTYPE FilterDataObject(IDataObject* in, IDataObject** out) override;

@@ -188,10 +188,9 @@ HWND CBrowserView::Create(const wchar_t* name, const RECT& rc, HWND parent) {
     m_pHost = new (std::nothrow) CBrowserHost(this);
     if (!m_pHost)
         return nullptr;
-    const HWND hwnd =
-        CreateWindowExW(0, kHostWindowClass, name ? name : L"", WS_CHILD | WS_VISIBLE, rc.left,
-                        rc.top, rc.right - rc.left, rc.bottom - rc.top, parent, nullptr, instance,
-                        m_pHost);
+    const HWND hwnd = CreateWindowExW(0, kHostWindowClass, name ? name : L"", WS_CHILD | WS_VISIBLE,
+                                      rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                                      parent, nullptr, instance, m_pHost);
     if (!hwnd)
         return nullptr;
     m_hWnd = hwnd;
@@ -221,8 +220,7 @@ IDispatch* CBrowserView::GetEventSink() {
 bool CBrowserView::Navigate(const std::wstring& url, const std::string& body) {
     m_strUrl = url;
     ComPtr<IWebBrowser2> browser;
-    if (FAILED(QueryControl(IID_IWebBrowser2, reinterpret_cast<void**>(browser.Out()))) ||
-        !browser)
+    if (FAILED(QueryControl(IID_IWebBrowser2, reinterpret_cast<void**>(browser.Out()))) || !browser)
         return false;
     UniqueVariant target;
     target.SetBstr(AllocBstr(url));
@@ -471,8 +469,8 @@ HRESULT CBrowserView::GetHostInfo(DOCHOSTUIINFO* info) {
     if (!info)
         return E_POINTER;
     info->cbSize = 20; // the structure as this client knows it
-    info->dwFlags |= DOCHOSTUIFLAG_DISABLE_HELP_MENU | DOCHOSTUIFLAG_NO3DBORDER |
-                     DOCHOSTUIFLAG_NO3DOUTERBORDER;
+    info->dwFlags |=
+        DOCHOSTUIFLAG_DISABLE_HELP_MENU | DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_NO3DOUTERBORDER;
     if (m_bNoScroll)
         info->dwFlags |= DOCHOSTUIFLAG_SCROLL_NO;
     info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
@@ -481,8 +479,8 @@ HRESULT CBrowserView::GetHostInfo(DOCHOSTUIINFO* info) {
     return S_OK;
 }
 
-HRESULT CBrowserView::ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*,
-                             IOleInPlaceFrame*, IOleInPlaceUIWindow*) {
+HRESULT CBrowserView::ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*, IOleInPlaceFrame*,
+                             IOleInPlaceUIWindow*) {
     return E_NOTIMPL;
 }
 

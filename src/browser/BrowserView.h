@@ -66,7 +66,8 @@ public:
     HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG msg, const GUID* group,
                                                    DWORD command) override;
     HRESULT STDMETHODCALLTYPE GetOptionKeyPath(LPOLESTR* key, DWORD reserved) override;
-    HRESULT STDMETHODCALLTYPE GetDropTarget(IDropTarget* target, IDropTarget** replacement) override;
+    HRESULT STDMETHODCALLTYPE GetDropTarget(IDropTarget* target,
+                                            IDropTarget** replacement) override;
     HRESULT STDMETHODCALLTYPE GetExternal(IDispatch** external) override;
     HRESULT STDMETHODCALLTYPE TranslateUrl(DWORD translate, LPWSTR in, LPWSTR* out) override;
     HRESULT STDMETHODCALLTYPE FilterDataObject(IDataObject* in, IDataObject** out) override;
@@ -90,8 +91,8 @@ private:
         ULONG STDMETHODCALLTYPE Release() override;
         HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
         HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
-        HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count,
-                                                LCID lcid, DISPID* ids) override;
+        HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
+                                                DISPID* ids) override;
         HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags,
                                          DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
                                          UINT* argError) override;
@@ -110,7 +111,9 @@ private:
     void OnTitleChange(const std::wstring& title);
     HRESULT DispatchEvent(DISPID id, const DISPPARAMS& params);
 
-    void Fire(unsigned code, unsigned wParam, long lParam) { m_webNotify.Fire(code, wParam, lParam); }
+    void Fire(unsigned code, unsigned wParam, long lParam) {
+        m_webNotify.Fire(code, wParam, lParam);
+    }
     long Self() { return static_cast<long>(reinterpret_cast<UINT_PTR>(this)); }
     void InstallDocumentHandler();
     static void HideScrollBars(IDispatch* browser);
