@@ -82,7 +82,21 @@ HRESULT CBrowserHost::ConnectEvents(IDispatch* sink) {
     return S_OK;
 }
 
+bool CBrowserHost::ComIsUsable() {
+    APTTYPE type;
+    APTTYPEQUALIFIER qualifier;
+    return SUCCEEDED(CoGetApartmentType(&type, &qualifier));
+}
+
 void CBrowserHost::Teardown() {
+    if (!ComIsUsable()) {
+        m_pEventPoint.Detach();
+        m_pOleObject.Detach();
+        m_pInPlaceObject.Detach();
+        m_pActiveObject.Detach();
+        m_dwEventCookie = 0;
+        return;
+    }
     // Taken out first: the control may call back into the host while it shuts down.
     ComPtr<IConnectionPoint> point = std::move(m_pEventPoint);
     const DWORD cookie = std::exchange(m_dwEventCookie, 0);

@@ -23,7 +23,10 @@ public:
     HRESULT CreateControl(HWND hwnd, const wchar_t* url);
     HRESULT ConnectEvents(IDispatch* sink);
     // Disconnects the events, deactivates, closes and releases the control. Safe to repeat.
+    // Once COM has ended on this thread the control is only forgotten: a call into it could
+    // land in a library that is already unloaded.
     void Teardown();
+    static bool ComIsUsable();
     void DetachView() { m_pView = nullptr; }
     CBrowserView* GetView() const { return m_pView; }
     // The host window is gone (WM_NCDESTROY): the view forgets its handle.

@@ -163,16 +163,25 @@ bool StatusOf(const VARIANTARG& arg, HRESULT* status) {
 CBrowserView::CBrowserView() = default;
 
 CBrowserView::~CBrowserView() {
+    if (!m_pHost)
+        return;
+    if (!CBrowserHost::ComIsUsable()) {
+        // After COM has ended (a form destroyed at process exit with its window still up) the
+        // control and its windows are left alone; the host only forgets this object.
+        m_pHost->DetachView();
+        m_pHost->Teardown();
+        m_pHost->Release();
+        m_pHost = nullptr;
+        return;
+    }
     // The window goes first, so that the control lets go of the sink and handlers while this
     // object still exists.
     if (m_hWnd && IsWindow(m_hWnd))
         DestroyWindow(m_hWnd);
-    if (m_pHost) {
-        m_pHost->Teardown();
-        m_pHost->DetachView();
-        m_pHost->Release();
-        m_pHost = nullptr;
-    }
+    m_pHost->Teardown();
+    m_pHost->DetachView();
+    m_pHost->Release();
+    m_pHost = nullptr;
 }
 
 HWND CBrowserView::Create(const wchar_t* name, const RECT& rc, HWND parent) {

@@ -156,6 +156,29 @@ TEST_F(BrowserViewTest, DestroyingTheViewFirstTakesItsWindowAndHandlers) {
     m_parent.Destroy();
 }
 
+TEST_F(BrowserViewTest, ViewDestroyedAfterComEndedLeavesTheControlAlone) {
+    // The process-exit order: the message loop has ended and COM is shut down before the
+    // static forms, with a window possibly still up, are destroyed.
+    CreateView();
+    const HWND hwnd = m_view->GetHwnd();
+    ComPtr<IOleObject> ole;
+    ASSERT_EQ(m_view->QueryControl(IID_IOleObject, reinterpret_cast<void**>(ole.Out())), S_OK);
+    IOleObject* control = ole.Detach(); // released by hand below, once COM is back
+    OleUninitialize();
+    m_form.reset();
+    m_view.reset();
+    const bool windowLeft = IsWindow(hwnd) != FALSE;
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    EXPECT_TRUE(windowLeft);
+    ComPtr<IOleClientSite> site;
+    control->GetClientSite(site.Out());
+    EXPECT_TRUE(site); // never closed
+    site.Reset();
+    control->Release();
+    m_parent.Destroy(); // the window's own destruction still works without its view
+    EXPECT_FALSE(IsWindow(hwnd));
+}
+
 TEST_F(BrowserViewTest, NavigateReportsTheAddressAndReachesTheServer) {
     CreateView();
     const std::wstring url = LoopbackServer::Url(L"/navigate-page?a=1");
