@@ -40,8 +40,10 @@ class CCWebNotifyEventHandler : public CEventHandler<T, F, ICWebNotifyEventHandl
 public:
     using CEventHandler<T, F, ICWebNotifyEventHandler>::CEventHandler;
     void OnEvent(unsigned code, unsigned wParam, long lParam) override {
-        if (this->m_target && this->m_pfnHandler)
-            (this->m_target->*(this->m_pfnHandler))(code, wParam, lParam);
+        T* target = this->m_target;
+        const F pfn = this->m_pfnHandler;
+        if (target != nullptr && pfn != nullptr)
+            (target->*pfn)(code, wParam, lParam);
     }
 };
 
