@@ -257,7 +257,8 @@ TEST_F(BrowserViewTest, UnreachableServerIsReportedAsNavigateError) {
 
 TEST_F(BrowserViewTest, PostBodyAndHeaderReachTheServer) {
     CreateView();
-    const std::string body = "user=%E5%BC%A0&pass=a%26b&empty=";
+    // Already encoded text goes out byte for byte; so do bytes nobody encoded.
+    const std::string body = "user=%E5%BC%A0&pass=a%26b&raw=\xE5\xBC\xA0+\x01&empty=";
     EXPECT_TRUE(m_view->Navigate(LoopbackServer::Url(L"/form-post"), body));
     ASSERT_TRUE(LoopbackServer::WaitFor("/form-post"));
     const auto requests = LoopbackServer::Requests();
@@ -269,6 +270,30 @@ TEST_F(BrowserViewTest, PostBodyAndHeaderReachTheServer) {
     EXPECT_EQ(it->contentType, "application/x-www-form-urlencoded");
     EXPECT_EQ(it->body, body);
     EXPECT_TRUE(m_view->m_bAwaitFirstComplete);
+}
+
+TEST_F(BrowserViewTest, HandlerNavigatesAnotherViewWhileItsEventIsDelivered) {
+    // The sign-in screen hands the platform's return address to the login screen's view from
+    // inside its own 7; the login view may report its own events during that call or later.
+    CreateView();
+    CBrowserView login;
+    ASSERT_NE(login.Create(L"about:blank", kViewRect, m_parent.Get()), nullptr);
+    RecordingForm loginForm(login);
+    login.m_bBlockNewWindow = true;
+    const std::wstring returned = LoopbackServer::Url(L"/login?go=nested");
+    m_form->onEvent = [&](const test::WebEvent& e) {
+        if (e.code == WEBNOTIFY_BEFORE_NAVIGATE && e.url.find(L"/qq-return") != e.url.npos) {
+            EXPECT_TRUE(login.Navigate(returned, std::string()));
+        }
+    };
+    m_view->Navigate(LoopbackServer::Url(L"/qq-return"), std::string());
+    ASSERT_TRUE(WaitForEvent(WEBNOTIFY_BEFORE_NAVIGATE));
+    ASSERT_TRUE(PumpUntil([&] { return loginForm.Has(WEBNOTIFY_BEFORE_NAVIGATE); }));
+    EXPECT_EQ(loginForm.events.front().url, returned);
+    EXPECT_EQ(loginForm.events.front().lParam, reinterpret_cast<long>(&login));
+    EXPECT_EQ(login.GetUrl(), returned);
+    EXPECT_EQ(m_view->GetUrl(), LoopbackServer::Url(L"/qq-return"));
+    EXPECT_TRUE(LoopbackServer::WaitFor("/login?go=nested"));
 }
 
 TEST_F(BrowserViewTest, FormClosingItsWindowWhileHandlingAnEvent) {
