@@ -257,9 +257,13 @@ TEST_F(DownloaderTest, GuidPrefixedTargetIsMadeOnceAndReported) {
 }
 
 TEST_F(DownloaderTest, RetriesThreeAttemptsASecondApartThenOneEnd) {
-    DownloadRequest request = Request(m_fixture.Url("status=503;case=retry", L"/r"), 1);
+    // Every attempt gets as far as the body (so the target has been completed) and fails there.
+    DownloadRequest request =
+        Request(m_fixture.Url("size=5000;send=100;case=retry", L"/official/r.bin"), 1);
     request.nRetries = 2;
-    request.strTargetPath = m_folder.Path() + L"r.bin";
+    request.strTargetPath = m_folder.Path() + L"retry";
+    request.bAppendUrlName = 1;
+    ASSERT_TRUE(CreateDirectoryW(request.strTargetPath.c_str(), nullptr));
     CHttpDownloader downloader;
     ASSERT_TRUE(downloader.StartWorkers());
     ASSERT_TRUE(downloader.AddRequest(request));
@@ -267,7 +271,10 @@ TEST_F(DownloaderTest, RetriesThreeAttemptsASecondApartThenOneEnd) {
     downloader.StopAll(); // after this no further event can come
     EXPECT_EQ(m_recorder.Count(1, DL_EVENT_BEGIN), 1u);
     EXPECT_EQ(m_recorder.Count(1, DL_EVENT_END), 1u);
-    EXPECT_EQ(m_recorder.Events().back().result, DL_ERR_RESPONSE);
+    const Event end = m_recorder.Events().back();
+    EXPECT_EQ(end.result, DL_ERR_READ);
+    // Completed once: later attempts reuse the path instead of appending the name again.
+    EXPECT_EQ(end.target, m_folder.Path() + L"retry\\r.bin");
     const auto attempts = Requests("case=retry");
     ASSERT_EQ(attempts.size(), 3u);
     for (size_t i = 1; i < attempts.size(); ++i) {
@@ -275,7 +282,7 @@ TEST_F(DownloaderTest, RetriesThreeAttemptsASecondApartThenOneEnd) {
         EXPECT_GE(gap, 900u) << "attempt " << i;
         EXPECT_LT(gap, 5000u) << "attempt " << i;
     }
-    EXPECT_FALSE(test::FileExists(m_folder.Path() + L"r.bin"));
+    EXPECT_FALSE(test::FileExists(end.target));
 }
 
 TEST_F(DownloaderTest, StoppingMidBodyCancelsWithoutEndAndDeletesThePartialFile) {
