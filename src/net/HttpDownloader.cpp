@@ -24,7 +24,8 @@ bool CThreadHolder::Start(ThreadProc proc, void* param) {
     m_pfnProc = proc;
     m_pParam = param;
     m_bStop = 0;
-    const uintptr_t thread = _beginthreadex(nullptr, 0, &CThreadHolder::ThreadEntry, this, 0, nullptr);
+    const uintptr_t thread =
+        _beginthreadex(nullptr, 0, &CThreadHolder::ThreadEntry, this, 0, nullptr);
     if (thread == 0) {
         m_bStop = 1;
         return false;
@@ -63,9 +64,13 @@ void Report(const DownloadRequest& request, int32_t event, int32_t result, intpt
 CDownloadWorker::CDownloadWorker(CHttpDownloader* downloader)
     : m_pDownloader(downloader), m_hWakeEvent(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
 
-CDownloadWorker::~CDownloadWorker() { Stop(); }
+CDownloadWorker::~CDownloadWorker() {
+    Stop();
+}
 
-void CDownloadWorker::WorkerProc(void* param) { static_cast<CDownloadWorker*>(param)->Run(); }
+void CDownloadWorker::WorkerProc(void* param) {
+    static_cast<CDownloadWorker*>(param)->Run();
+}
 
 void CDownloadWorker::Run() {
     while (!StopRequested()) {
@@ -132,8 +137,8 @@ int32_t CDownloadWorker::Perform(QueuedRequest& item) {
     if (StopRequested())
         return DL_CANCELLED;
 
-    UniqueInternetHandle connection(InternetConnectW(root.Get(), host, parts.nPort, user,
-                                                     password, INTERNET_SERVICE_HTTP, 0, 0));
+    UniqueInternetHandle connection(InternetConnectW(root.Get(), host, parts.nPort, user, password,
+                                                     INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection)
         return DL_ERR_CONNECT;
     if (StopRequested())
@@ -163,8 +168,8 @@ int32_t CDownloadWorker::Perform(QueuedRequest& item) {
 
     DWORD status = 0;
     DWORD size = sizeof(status);
-    if (!HttpQueryInfoW(http.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                        &size, nullptr) ||
+    if (!HttpQueryInfoW(http.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                        nullptr) ||
         status >= 400)
         return DL_ERR_RESPONSE;
     if (request.strTargetPath.empty())
@@ -241,7 +246,9 @@ void CDownloadWorker::Stop() {
 
 // ---- CHttpDownloader ---------------------------------------------------------------------
 
-CHttpDownloader::~CHttpDownloader() { StopAll(); }
+CHttpDownloader::~CHttpDownloader() {
+    StopAll();
+}
 
 bool CHttpDownloader::StartWorkers() {
     CriticalSectionLock lock(m_workersLock);
@@ -255,8 +262,7 @@ bool CHttpDownloader::StartWorkers() {
         }
         CDownloadWorker& worker = *m_workers.back();
         // Without its event a worker could only spin: it is not started.
-        if (!worker.m_hWakeEvent ||
-            !worker.m_thread.Start(&CDownloadWorker::WorkerProc, &worker)) {
+        if (!worker.m_hWakeEvent || !worker.m_thread.Start(&CDownloadWorker::WorkerProc, &worker)) {
             worker.Stop();
             m_workers.pop_back();
         }

@@ -3,7 +3,9 @@
 #include "app/Text.h"
 #include "velmora_config.h"
 
-int VersionNumber(const std::wstring& text) { return StringToInt(RemoveAll(text, L".")); }
+int VersionNumber(const std::wstring& text) {
+    return StringToInt(RemoveAll(text, L"."));
+}
 
 bool IsInUpgradeRange(const std::wstring& range, int clientVersion) {
     if (range.empty())

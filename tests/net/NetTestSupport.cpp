@@ -8,8 +8,8 @@ namespace nettest {
 
 int Recorder::Callback(void* user, int32_t kind, int32_t event, int32_t result, intptr_t extra) {
     Recorder* self = static_cast<Recorder*>(user);
-    Event e = {kind, event, result, event == DL_EVENT_PROGRESS ? extra : 0, std::wstring(),
-               GetTickCount()};
+    Event e = {kind,           event,         result, event == DL_EVENT_PROGRESS ? extra : 0,
+               std::wstring(), GetTickCount()};
     if (event == DL_EVENT_END && extra) {
         const DownloadRequest* request = reinterpret_cast<const DownloadRequest*>(extra);
         e.target = request->strTargetPath;

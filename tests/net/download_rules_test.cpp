@@ -7,7 +7,9 @@
 
 namespace {
 
-std::wstring FixedGuid() { return L"01234567-89AB-CDEF-0123-456789ABCDEF"; }
+std::wstring FixedGuid() {
+    return L"01234567-89AB-CDEF-0123-456789ABCDEF";
+}
 
 TEST(DownloadRulesTest, UrlFileName) {
     struct Case {

@@ -76,27 +76,38 @@ TEST_F(DownloaderTest, OneRequestEdgeCases) {
         bool staleFile;              // a file is already where the target points
     } cases[] = {
         // Without a target any status below 400 succeeds and the (slow) body is never read.
-        {"no-target-200", "size=100000;chunk=1000;every=1000", L"/a", None, false, nullptr,
-         DL_OK, nullptr, nullptr, false},
-        {"no-target-399", "status=399;body=x", L"/a", None, false, nullptr, DL_OK, nullptr, nullptr, false},
-        {"no-target-400", "status=400;body=x", L"/a", None, false, nullptr, DL_ERR_RESPONSE, nullptr, nullptr, false},
-        {"no-target-404", "status=404", L"/a", None, false, nullptr, DL_ERR_RESPONSE, nullptr, nullptr, false},
-        {"target-399", "status=399;body=abc", L"/a", File, false, nullptr, DL_OK, nullptr, "abc", false},
-        {"target-400", "status=400;body=abc", L"/a", File, false, nullptr, DL_ERR_RESPONSE, nullptr, nullptr, false},
+        {"no-target-200", "size=100000;chunk=1000;every=1000", L"/a", None, false, nullptr, DL_OK,
+         nullptr, nullptr, false},
+        {"no-target-399", "status=399;body=x", L"/a", None, false, nullptr, DL_OK, nullptr, nullptr,
+         false},
+        {"no-target-400", "status=400;body=x", L"/a", None, false, nullptr, DL_ERR_RESPONSE,
+         nullptr, nullptr, false},
+        {"no-target-404", "status=404", L"/a", None, false, nullptr, DL_ERR_RESPONSE, nullptr,
+         nullptr, false},
+        {"target-399", "status=399;body=abc", L"/a", File, false, nullptr, DL_OK, nullptr, "abc",
+         false},
+        {"target-400", "status=400;body=abc", L"/a", File, false, nullptr, DL_ERR_RESPONSE, nullptr,
+         nullptr, false},
         // A failed request removes what was at its target before.
-        {"target-500-stale", "status=500", L"/a", File, false, nullptr, DL_ERR_RESPONSE, nullptr, nullptr, true},
+        {"target-500-stale", "status=500", L"/a", File, false, nullptr, DL_ERR_RESPONSE, nullptr,
+         nullptr, true},
         {"length-0", "length=0", L"/a", File, false, nullptr, DL_OK, nullptr, "", false},
         {"length-0-replaces", "length=0", L"/a", File, false, nullptr, DL_OK, nullptr, "", true},
-        {"no-length", "length=none;body=abc", L"/a", File, false, nullptr, DL_ERR_RESPONSE, nullptr, nullptr, false},
-        {"body", "size=30000", L"/a", File, false, nullptr, DL_OK, nullptr, "<pattern 30000>", false},
-        {"append-folder", "body=ini", L"/tarsel/pelun/official/app.ini", Folder, true, nullptr, DL_OK,
-         L"app.ini", "ini", false},
-        {"append-folder-slash", "body=ini", L"/tarsel/pelun/official/app.ini", FolderSlash, true, nullptr,
+        {"no-length", "length=none;body=abc", L"/a", File, false, nullptr, DL_ERR_RESPONSE, nullptr,
+         nullptr, false},
+        {"body", "size=30000", L"/a", File, false, nullptr, DL_OK, nullptr, "<pattern 30000>",
+         false},
+        {"append-folder", "body=ini", L"/tarsel/pelun/official/app.ini", Folder, true, nullptr,
          DL_OK, L"app.ini", "ini", false},
+        {"append-folder-slash", "body=ini", L"/tarsel/pelun/official/app.ini", FolderSlash, true,
+         nullptr, DL_OK, L"app.ini", "ini", false},
         // The server closes after 20000 of the 50000 bytes it announced.
-        {"early-close", "size=50000;send=20000", L"/a", File, false, nullptr, DL_ERR_READ, nullptr, nullptr, false},
-        {"early-close-at-once", "size=50000;send=0", L"/a", File, false, nullptr, DL_ERR_READ, nullptr, nullptr, false},
-        {"post", "body=ok", L"/post", None, false, "a=1&b=%E4%B8%AD 2", DL_OK, nullptr, nullptr, false},
+        {"early-close", "size=50000;send=20000", L"/a", File, false, nullptr, DL_ERR_READ, nullptr,
+         nullptr, false},
+        {"early-close-at-once", "size=50000;send=0", L"/a", File, false, nullptr, DL_ERR_READ,
+         nullptr, nullptr, false},
+        {"post", "body=ok", L"/post", None, false, "a=1&b=%E4%B8%AD 2", DL_OK, nullptr, nullptr,
+         false},
         {"post-target", "body=ok", L"/post", File, false, "x=y", DL_OK, nullptr, "ok", false},
     };
     for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
@@ -110,10 +121,17 @@ TEST_F(DownloaderTest, OneRequestEdgeCases) {
         DownloadRequest request =
             Request(m_fixture.Url(c.directives + ";" + marker, c.path), static_cast<int32_t>(i));
         switch (c.target) {
-        case None: break;
-        case File: request.strTargetPath = file; break;
-        case Folder: request.strTargetPath = folder; break;
-        case FolderSlash: request.strTargetPath = folder + L"\\"; break;
+        case None:
+            break;
+        case File:
+            request.strTargetPath = file;
+            break;
+        case Folder:
+            request.strTargetPath = folder;
+            break;
+        case FolderSlash:
+            request.strTargetPath = folder + L"\\";
+            break;
         }
         request.bAppendUrlName = c.appendName ? 1 : 0;
         if (c.staleFile) {
@@ -140,7 +158,7 @@ TEST_F(DownloaderTest, OneRequestEdgeCases) {
         EXPECT_EQ(m_recorder.Count(static_cast<int32_t>(i), DL_EVENT_END), 1u);
         EXPECT_EQ(events.back().result, c.expected);
 
-        const std::wstring expectedPath = c.expectedFile ? folder + L"\\" + c.expectedFile
+        const std::wstring expectedPath = c.expectedFile     ? folder + L"\\" + c.expectedFile
                                           : c.target == None ? std::wstring()
                                                              : file;
         if (c.expected == DL_OK) {

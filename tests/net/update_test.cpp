@@ -31,7 +31,9 @@ std::wstring Notice(const wchar_t* version) {
     return std::wstring(L"检测到最新版本[") + version + L"]，确认更新！";
 }
 
-std::wstring StubPath() { return test::ExeFolder() + L"net_stub_upgrader.exe"; }
+std::wstring StubPath() {
+    return test::ExeFolder() + L"net_stub_upgrader.exe";
+}
 
 // Deletes a file that a process just started from may still hold; false when it stays.
 bool DeleteWhenFree(const std::wstring& path) {
@@ -52,8 +54,8 @@ public:
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = kLoginClass;
         RegisterClassW(&wc); // fails harmlessly once registered
-        m_hwnd = CreateWindowExW(0, kLoginClass, L"login", WS_POPUP, 10, 10, 300, 200,
-                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        m_hwnd = CreateWindowExW(0, kLoginClass, L"login", WS_POPUP, 10, 10, 300, 200, nullptr,
+                                 nullptr, GetModuleHandleW(nullptr), nullptr);
         SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         ShowWindow(m_hwnd, SW_SHOWNA);
     }
@@ -147,8 +149,8 @@ TEST_F(UpdateTest, VersionCheckToUpgraderStart) {
          false},
     };
     const bool elevated = IsProcessElevated();
-    std::cout << "[          ] upgrader started " << (elevated ? "by CreateProcessW (elevated)"
-                                                               : "by ShellExecuteExW runas")
+    std::cout << "[          ] upgrader started "
+              << (elevated ? "by CreateProcessW (elevated)" : "by ShellExecuteExW runas")
               << std::endl;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -160,8 +162,9 @@ TEST_F(UpdateTest, VersionCheckToUpgraderStart) {
         bool checkStarted = false;
         const std::string marker = std::string("flow=") + c.name;
         const std::string versionDirectives =
-            c.versionFile.empty() ? "status=404;" + marker
-                                  : "body=" + test::HttpFixture::Encode(c.versionFile) + ";" + marker;
+            c.versionFile.empty()
+                ? "status=404;" + marker
+                : "body=" + test::HttpFixture::Encode(c.versionFile) + ";" + marker;
         CHttpDownloader downloader;
         UpdateContext context;
         context.hwndLogin = login.Hwnd();
@@ -290,23 +293,36 @@ TEST_F(UpdateTest, UpgradeDecisionOnTheVersionFile) {
         const wchar_t* remote; // the kept version text; null: not checked
     } cases[] = {
         {"3.0.0.0", "[version]\r\ncurrentversion=3.0.0.0\r\n", nullptr, false, L"3.0.0.0"},
-        {"3.0.0.1", "[version]\r\ncurrentversion=3.0.0.1\r\nupgraderange=\r\n", nullptr, true, L"3.0.0.1"},
+        {"3.0.0.1", "[version]\r\ncurrentversion=3.0.0.1\r\nupgraderange=\r\n", nullptr, true,
+         L"3.0.0.1"},
         {"recorded", "[version]\r\ncurrentversion=3.0.0.1\r\n", "3.0.0.1", false, L"3.0.0.1"},
-        {"newer-than-recorded", "[version]\r\ncurrentversion=3.0.0.2\r\n", "3.0.0.1", true, L"3.0.0.2"},
-        {"1000-2999", "[version]\r\ncurrentversion=3.0.0.1\r\nupgraderange=1000-2999\r\n", nullptr, false, L"3.0.0.1"},
-        {"2000-3000", "[version]\r\ncurrentversion=3.0.0.1\r\nupgraderange=2000-3000\r\n", nullptr, true, L"3.0.0.1"},
-        {"3000", "[version]\r\ncurrentversion=3.0.0.1\r\nupgraderange=3000\r\n", nullptr, true, L"3.0.0.1"},
-        {"2999,3000", "[version]\r\ncurrentversion=3.0.0.1\r\nupgraderange=2999,3000\r\n", nullptr, true, L"3.0.0.1"},
-        {"3000-", "[version]\r\ncurrentversion=3.0.0.1\r\nupgraderange=3000-\r\n", nullptr, false, L"3.0.0.1"},
-        {"-3000", "[version]\r\ncurrentversion=3.0.0.1\r\nupgraderange=-3000\r\n", nullptr, true, L"3.0.0.1"},
-        {"dotted-range", "[version]\r\ncurrentversion=3.0.0.1\r\nupgraderange=2.9.9.9-3.0.0.0\r\n", nullptr, false, L"3.0.0.1"},
+        {"newer-than-recorded", "[version]\r\ncurrentversion=3.0.0.2\r\n", "3.0.0.1", true,
+         L"3.0.0.2"},
+        {"1000-2999", "[version]\r\ncurrentversion=3.0.0.1\r\nupgraderange=1000-2999\r\n", nullptr,
+         false, L"3.0.0.1"},
+        {"2000-3000", "[version]\r\ncurrentversion=3.0.0.1\r\nupgraderange=2000-3000\r\n", nullptr,
+         true, L"3.0.0.1"},
+        {"3000", "[version]\r\ncurrentversion=3.0.0.1\r\nupgraderange=3000\r\n", nullptr, true,
+         L"3.0.0.1"},
+        {"2999,3000", "[version]\r\ncurrentversion=3.0.0.1\r\nupgraderange=2999,3000\r\n", nullptr,
+         true, L"3.0.0.1"},
+        {"3000-", "[version]\r\ncurrentversion=3.0.0.1\r\nupgraderange=3000-\r\n", nullptr, false,
+         L"3.0.0.1"},
+        {"-3000", "[version]\r\ncurrentversion=3.0.0.1\r\nupgraderange=-3000\r\n", nullptr, true,
+         L"3.0.0.1"},
+        {"dotted-range", "[version]\r\ncurrentversion=3.0.0.1\r\nupgraderange=2.9.9.9-3.0.0.0\r\n",
+         nullptr, false, L"3.0.0.1"},
         {"no-version-section", "[other]\r\ncurrentversion=3.0.0.1\r\n", nullptr, false, L""},
         {"empty-file", "", nullptr, false, L""},
-        {"garbage", std::string("\x00\xff\xfe[ver\x01sion\r\n=\r\n\x80\x81", 16), nullptr, false, L""},
+        {"garbage", std::string("\x00\xff\xfe[ver\x01sion\r\n=\r\n\x80\x81", 16), nullptr, false,
+         L""},
         {"letters", "[version]\r\ncurrentversion=abc\r\n", nullptr, false, L"abc"},
-        {"overflowing", "[version]\r\ncurrentversion=99999999999\r\n", nullptr, false, L"99999999999"},
-        {"huge-value", "[version]\r\ncurrentversion=" + std::string(100000, '9') + "\r\n", nullptr, false, nullptr},
-        {"oversized-file", oversized + "[version]\r\ncurrentversion=3.0.0.0\r\n", nullptr, false, nullptr},
+        {"overflowing", "[version]\r\ncurrentversion=99999999999\r\n", nullptr, false,
+         L"99999999999"},
+        {"huge-value", "[version]\r\ncurrentversion=" + std::string(100000, '9') + "\r\n", nullptr,
+         false, nullptr},
+        {"oversized-file", oversized + "[version]\r\ncurrentversion=3.0.0.0\r\n", nullptr, false,
+         nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

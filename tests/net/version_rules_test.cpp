@@ -37,14 +37,14 @@ TEST(VersionRulesTest, IsInUpgradeRange) {
         {L"2000-3000", true},
         {L"3000", true},
         {L"2999,3000", true},
-        {L"3000-", false}, // one piece after the split
-        {L"-3000", true},  // low is 0
+        {L"3000-", false},           // one piece after the split
+        {L"-3000", true},            // low is 0
         {L"2.9.9.9-3.0.0.0", false}, // low 2, high 3: no dots are removed here
         {L"3000-3000", true},
         {L"3001-4000", false},
-        {L"1-2-3", false},        // three pieces: skipped
+        {L"1-2-3", false}, // three pieces: skipped
         {L"1000-2000,3000", true},
-        {L" 3000", true},         // leading white space is skipped by the number reading
+        {L" 3000", true}, // leading white space is skipped by the number reading
         {L"3000 ", true},
         {L",", false},
         {L"x,y-z", false},
@@ -83,7 +83,7 @@ TEST(VersionRulesTest, ShouldOfferUpgrade) {
         {L"garbage", L"", L"", false},
         {L"2.9.9.9", L"", L"", false},
         {L"3.0.1.0", L"", L"3.0.0.9", true}, // 3010 > 3009
-        {L"99999999999", L"", L"", false},  // does not fit: treated as no version
+        {L"99999999999", L"", L"", false},   // does not fit: treated as no version
     };
     for (const Case& c : cases)
         EXPECT_EQ(ShouldOfferUpgrade(c.current, c.range, c.last, 3000), c.expected)
