@@ -28,6 +28,9 @@ bool CFormBack::InitForm() {
     if (TopMost())
         exStyle |= WS_EX_TOPMOST;
     SetWindowLongW(m_hWnd, GWL_EXSTYLE, exStyle);
+    // The style bit alone does not lift a window into the topmost band.
+    if (TopMost())
+        SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ApplyPngSkin(this);
     return true;
 }
