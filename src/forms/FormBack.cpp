@@ -15,7 +15,9 @@ const LONG kExStyleClear = WS_EX_DLGMODALFRAME | WS_EX_TOOLWINDOW | WS_EX_WINDOW
 // SC_MOVE plus the caption hit-test code: the system's mouse-driven move.
 const WPARAM kDragMove = 0xF012;
 
-bool TopMost() { return GetGlobalModule().m_nTopMost == 1; }
+bool TopMost() {
+    return GetGlobalModule().m_nTopMost == 1;
+}
 
 } // namespace
 

@@ -89,8 +89,7 @@ bool DecodePngResource(HMODULE module, int id, Pixels* out) {
     if (!EnsureGdiplus())
         return false;
     GdipBitmap bitmap;
-    if (gp::GdipCreateBitmapFromStream(stream.Get(), bitmap.Out()) != Gdiplus::Ok ||
-        !bitmap.Get())
+    if (gp::GdipCreateBitmapFromStream(stream.Get(), bitmap.Out()) != Gdiplus::Ok || !bitmap.Get())
         return false;
     UINT width = 0;
     UINT height = 0;
@@ -100,8 +99,8 @@ bool DecodePngResource(HMODULE module, int id, Pixels* out) {
         return false;
     const Gdiplus::GpRect all(0, 0, static_cast<INT>(width), static_cast<INT>(height));
     Gdiplus::BitmapData data = {};
-    if (gp::GdipBitmapLockBits(bitmap.Get(), &all, Gdiplus::ImageLockModeRead,
-                               PixelFormat32bppARGB, &data) != Gdiplus::Ok)
+    if (gp::GdipBitmapLockBits(bitmap.Get(), &all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB,
+                               &data) != Gdiplus::Ok)
         return false;
     out->width = static_cast<int>(width);
     out->height = static_cast<int>(height);
@@ -143,8 +142,8 @@ bool DrawPixels(HDC target, Pixels& pixels) {
         return false;
     SelectGuard select(source.Get(), picture.Get());
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    return AlphaBlend(target, 0, 0, pixels.width, pixels.height, source.Get(), 0, 0,
-                      pixels.width, pixels.height, blend) != FALSE;
+    return AlphaBlend(target, 0, 0, pixels.width, pixels.height, source.Get(), 0, 0, pixels.width,
+                      pixels.height, blend) != FALSE;
 }
 
 } // namespace

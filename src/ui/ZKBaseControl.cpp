@@ -20,7 +20,9 @@ bool CZKBaseControl::OnMouseMove(WPARAM, const POINT*) {
     return false;
 }
 
-bool CZKBaseControl::OnLButtonDblClk(WPARAM, const POINT*) { return false; }
+bool CZKBaseControl::OnLButtonDblClk(WPARAM, const POINT*) {
+    return false;
+}
 
 void CZKBaseControl::Draw(HDC) {}
 
@@ -41,7 +43,9 @@ std::wstring* CZKBaseControl::GetClassName(std::wstring* out) const {
     return out;
 }
 
-void CZKBaseControl::SetOwner(HWND owner) { m_hOwner = owner; }
+void CZKBaseControl::SetOwner(HWND owner) {
+    m_hOwner = owner;
+}
 
 void CZKBaseControl::Repaint() {
     // A null window would make RedrawWindow repaint the whole desktop.

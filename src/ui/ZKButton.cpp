@@ -2,7 +2,9 @@
 
 #include "ui/Bitmaps.h"
 
-CZKButton::CZKButton() { m_strClassName = L"CZKButton"; }
+CZKButton::CZKButton() {
+    m_strClassName = L"CZKButton";
+}
 
 CZKButton::~CZKButton() {
     m_hBmpCur = nullptr;
@@ -12,7 +14,7 @@ CZKButton::~CZKButton() {
 
 void CZKButton::ReleaseSet(HBITMAP* normal, HBITMAP* hover, HBITMAP* pressed) {
     // The owner may have put one handle into several slots: each is deleted once.
-    HBITMAP* slots[] = {&m_hBmpNormal, &m_hBmpHover, &m_hBmpPressed,
+    HBITMAP* slots[] = {&m_hBmpNormal,    &m_hBmpHover,    &m_hBmpPressed,
                         &m_hBmpAltNormal, &m_hBmpAltHover, &m_hBmpAltPressed};
     for (HBITMAP* victim : {normal, hover, pressed}) {
         const HBITMAP handle = *victim;

@@ -5,8 +5,13 @@
 
 class CZKButton : public CZKLabel {
 public:
-    enum : int { STATE_NORMAL = 0, STATE_HOVER = 1, STATE_PRESSED = 2, STATE_RELEASED = 3,
-                 STATE_REFRESH = 4 };
+    enum : int {
+        STATE_NORMAL = 0,
+        STATE_HOVER = 1,
+        STATE_PRESSED = 2,
+        STATE_RELEASED = 3,
+        STATE_REFRESH = 4
+    };
 
     CZKButton();
     ~CZKButton() override; // releases every bitmap of both sets

@@ -21,7 +21,9 @@ CZKForm::~CZKForm() {
     m_hWnd = nullptr;
 }
 
-bool CZKForm::OnLButtonDown(WPARAM, const POINT*) { return true; }
+bool CZKForm::OnLButtonDown(WPARAM, const POINT*) {
+    return true;
+}
 
 bool CZKForm::OnLButtonUp(WPARAM, const POINT*) {
     ::SetCursor(m_hCursor);
@@ -40,7 +42,9 @@ bool CZKForm::OnMouseMove(WPARAM keys, const POINT* pt) {
     return false;
 }
 
-bool CZKForm::OnLButtonDblClk(WPARAM, const POINT*) { return false; }
+bool CZKForm::OnLButtonDblClk(WPARAM, const POINT*) {
+    return false;
+}
 
 void CZKForm::Draw(HDC dc) {
     for (CZKBaseControl* control : m_controls)
@@ -62,7 +66,9 @@ bool CZKForm::OnMouseLeave(WPARAM keys, const POINT* pt) {
     return true;
 }
 
-bool CZKForm::OnMouseHover(WPARAM, const POINT*) { return true; }
+bool CZKForm::OnMouseHover(WPARAM, const POINT*) {
+    return true;
+}
 
 void CZKForm::TrackMouse() {
     if (m_bTracking)
@@ -151,7 +157,9 @@ LRESULT CZKForm::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     }
 }
 
-bool CZKForm::PreTranslateMessage(MSG*) { return true; }
+bool CZKForm::PreTranslateMessage(MSG*) {
+    return true;
+}
 
 CZKBaseControl* CZKForm::HitTest(POINT pt) const {
     for (auto it = m_controls.rbegin(); it != m_controls.rend(); ++it) {

@@ -7,7 +7,9 @@ CZKImage::~CZKImage() {
         DeleteObject(m_hBitmap);
 }
 
-void CZKImage::Draw(HDC dc) { DrawBitmap(dc, m_hBitmap, m_nWidth, m_nHeight, m_rc, m_bKeyed); }
+void CZKImage::Draw(HDC dc) {
+    DrawBitmap(dc, m_hBitmap, m_nWidth, m_nHeight, m_rc, m_bKeyed);
+}
 
 void CZKImage::SetBitmap(HBITMAP bitmap, bool keyed) {
     if (m_hBitmap && m_hBitmap != bitmap)

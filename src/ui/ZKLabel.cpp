@@ -47,8 +47,8 @@ CZKLabel::~CZKLabel() = default;
 void CZKLabel::EnsureFont() {
     if (!m_bFontDirty)
         return;
-    m_hFont.Reset(CreateFontW(m_nFontHeight, 0, 0, 0, m_nWeight, FALSE, m_bUnderline, FALSE, 0,
-                              0, 0, 0, FF_SWISS, m_strFaceName.c_str()));
+    m_hFont.Reset(CreateFontW(m_nFontHeight, 0, 0, 0, m_nWeight, FALSE, m_bUnderline, FALSE, 0, 0,
+                              0, 0, FF_SWISS, m_strFaceName.c_str()));
     m_bFontDirty = false;
 }
 
@@ -59,7 +59,8 @@ void CZKLabel::PaintText(HDC dc, UINT format, bool autoSize) {
     int height = 0;
     const RECT measured = Measure(dc, m_strText, m_rc, &height);
     if (autoSize)
-        m_rc.right = m_rc.left + textfit::AutoSizeWidth(measured.right - measured.left, m_nMaxWidth);
+        m_rc.right =
+            m_rc.left + textfit::AutoSizeWidth(measured.right - measured.left, m_nMaxWidth);
 
     std::wstring shown = m_strText;
     std::size_t prefix = 0;
@@ -75,7 +76,9 @@ void CZKLabel::PaintText(HDC dc, UINT format, bool autoSize) {
     DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &centred, format);
 }
 
-void CZKLabel::Draw(HDC dc) { PaintText(dc, m_uFormat, m_bAutoSize); }
+void CZKLabel::Draw(HDC dc) {
+    PaintText(dc, m_uFormat, m_bAutoSize);
+}
 
 void CZKLabel::WidenForNewText() {
     if (m_bAutoSize)
@@ -129,7 +132,9 @@ void CZKLabel::SetTextColor(COLORREF colour, bool redraw) {
         Repaint();
 }
 
-void CZKLabel::SetFont(HFONT font) { m_hFont.Reset(font); }
+void CZKLabel::SetFont(HFONT font) {
+    m_hFont.Reset(font);
+}
 
 void CZKLabel::SetCenter() {
     m_uFormat = DT_CENTER;

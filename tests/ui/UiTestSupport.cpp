@@ -41,14 +41,18 @@ const wchar_t* FormClassName() {
     return name;
 }
 
-void Register(CZKForm* form) { Forms().push_back(form); }
+void Register(CZKForm* form) {
+    Forms().push_back(form);
+}
 
 void Unregister(CZKForm* form) {
     auto& forms = Forms();
     forms.erase(std::remove(forms.begin(), forms.end(), form), forms.end());
 }
 
-TestForm::TestForm() { Register(this); }
+TestForm::TestForm() {
+    Register(this);
+}
 
 TestForm::~TestForm() {
     if (IsWindow(m_hWnd))
@@ -206,8 +210,8 @@ bool DecodePng(const void* bytes, size_t size, Picture* out) {
         gp::GdipGetImageHeight(bitmap, &h);
         Gdiplus::GpRect all(0, 0, static_cast<INT>(w), static_cast<INT>(h));
         Gdiplus::BitmapData data = {};
-        ok = gp::GdipBitmapLockBits(bitmap, &all, Gdiplus::ImageLockModeRead,
-                                    PixelFormat32bppARGB, &data) == Gdiplus::Ok;
+        ok = gp::GdipBitmapLockBits(bitmap, &all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB,
+                                    &data) == Gdiplus::Ok;
         if (ok) {
             out->width = static_cast<int>(w);
             out->height = static_cast<int>(h);
@@ -235,6 +239,8 @@ void Settle(DWORD milliseconds) {
     } while (GetTickCount() - start < milliseconds);
 }
 
-void ParkCursor() { SetCursorPos(1919, 1039); }
+void ParkCursor() {
+    SetCursorPos(1919, 1039);
+}
 
 } // namespace uitest

@@ -177,9 +177,8 @@ public:
         wc.hbrBackground = m_brush;
         wc.lpszClassName = L"vmBackdrop";
         RegisterClassW(&wc);
-        m_hwnd = CreateWindowExW(WS_EX_TOOLWINDOW, L"vmBackdrop", L"", WS_POPUP | WS_VISIBLE, 0,
-                                 0, 1920, 1040, nullptr, nullptr, GetModuleHandleW(nullptr),
-                                 nullptr);
+        m_hwnd = CreateWindowExW(WS_EX_TOOLWINDOW, L"vmBackdrop", L"", WS_POPUP | WS_VISIBLE, 0, 0,
+                                 1920, 1040, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         UpdateWindow(m_hwnd);
     }
     ~Backdrop() {
@@ -242,16 +241,36 @@ TEST_F(BackFormTest, ScreenShowsTheArtworkAndWhatIsBehindItsTransparentPixels) {
     Backdrop backdrop(behind);
     Start("");
     m_module->m_formBack.ShowOnWorkArea(false);
-    uitest::Settle(1500); // let the display server show both windows
 
     const HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(170), L"PNG");
     ASSERT_NE(found, nullptr);
     uitest::Picture picture;
     ASSERT_TRUE(uitest::DecodePng(LockResource(LoadResource(nullptr, found)),
                                   SizeofResource(nullptr, found), &picture));
-
-    const Screenshot shot;
     const RECT window = {353, 145, 353 + 1213, 145 + 749};
+    // A bright, solid pixel of the artwork tells when the display shows the window.
+    POINT marker = {-1, -1};
+    COLORREF markerColour = 0;
+    for (int y = 0; y < picture.height && marker.x < 0; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            const std::uint32_t px = picture.At(x, y);
+            if ((px >> 24) == 255 && ((px >> 16) & 0xFF) + ((px >> 8) & 0xFF) > 300) {
+                marker = {x, y};
+                markerColour = RGB((px >> 16) & 0xFF, (px >> 8) & 0xFF, px & 0xFF);
+                break;
+            }
+        }
+    }
+    ASSERT_GE(marker.x, 0);
+    std::unique_ptr<Screenshot> taken;
+    for (int attempt = 0; attempt < 50; ++attempt) { // up to about 10 seconds
+        uitest::Settle(200);
+        taken = std::make_unique<Screenshot>();
+        if (taken->At(window.left + marker.x, window.top + marker.y) == markerColour &&
+            taken->At(100, 100) == behind)
+            break;
+    }
+    const Screenshot& shot = *taken;
     const std::wstring saved = test::ExeFolder() + L"login-artwork-screen.bmp";
     EXPECT_TRUE(shot.Save(saved, RECT{253, 45, 1666, 994}));
 

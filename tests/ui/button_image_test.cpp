@@ -139,7 +139,8 @@ TEST(ControlLooksTest, KeyColourIsLeftOutOfButtonsAndKeyedImagesOnly) {
         const char* what;
         int kind; // 0 button, 1 keyed image, 2 plain image
         COLORREF left;
-    } cases[] = {{"button", 0, paper}, {"keyed image", 1, paper}, {"plain image", 2, ZK_KEY_COLOUR}};
+    } cases[] = {
+        {"button", 0, paper}, {"keyed image", 1, paper}, {"plain image", 2, ZK_KEY_COLOUR}};
     for (const Case& c : cases) {
         uitest::Canvas canvas(50, 30, paper);
         if (c.kind == 0) {

@@ -30,8 +30,9 @@ TEST_F(FormTest, MoveGoesToTheLaterOfOverlappingControlsAndToEveryControlElsewhe
     Place(lower, 10, 10, 100, 100);
     Place(upper, 50, 50, 150, 150);
     Place(elsewhere, 200, 0, 250, 50);
-    for (CZKBaseControl* c : {static_cast<CZKBaseControl*>(&lower), static_cast<CZKBaseControl*>(&upper),
-                              static_cast<CZKBaseControl*>(&elsewhere)})
+    for (CZKBaseControl* c :
+         {static_cast<CZKBaseControl*>(&lower), static_cast<CZKBaseControl*>(&upper),
+          static_cast<CZKBaseControl*>(&elsewhere)})
         m_form.AddControl(c);
 
     uitest::SendMouse(Hwnd(), WM_MOUSEMOVE, 60, 70);
@@ -56,9 +57,9 @@ TEST_F(FormTest, HitTestPrefersTheLastAddedAndExcludesRightAndBottomEdges) {
     struct Case {
         int x, y;
         CZKBaseControl* expected;
-    } cases[] = {{0, 0, &first},      {99, 99, &second}, {60, 60, &second}, {49, 99, &first},
-                 {100, 10, nullptr},  {10, 100, nullptr}, {149, 149, &second},
-                 {150, 150, nullptr}, {-1, 5, nullptr}};
+    } cases[] = {{0, 0, &first},      {99, 99, &second},   {60, 60, &second},
+                 {49, 99, &first},    {100, 10, nullptr},  {10, 100, nullptr},
+                 {149, 149, &second}, {150, 150, nullptr}, {-1, 5, nullptr}};
     for (const Case& c : cases)
         EXPECT_EQ(m_form.HitTest(POINT{c.x, c.y}), c.expected) << c.x << "," << c.y;
 }
@@ -111,7 +112,7 @@ TEST_F(FormTest, BaseHandlesItsMessagesAndPassesTheRestOn) {
     struct Case {
         UINT message;
         LRESULT result;
-    } cases[] = {{WM_MOUSEMOVE, 0}, {WM_LBUTTONDOWN, 0}, {WM_LBUTTONUP, 0}, {WM_MOUSEHOVER, 0},
+    } cases[] = {{WM_MOUSEMOVE, 0},  {WM_LBUTTONDOWN, 0},   {WM_LBUTTONUP, 0},   {WM_MOUSEHOVER, 0},
                  {WM_MOUSELEAVE, 0}, {WM_LBUTTONDBLCLK, 1}, {WM_RBUTTONDOWN, 1}, {WM_SIZE, 1}};
     for (const Case& c : cases)
         EXPECT_EQ(m_form.CZKForm::WindowProc(Hwnd(), c.message, 0, 0), c.result) << c.message;
@@ -173,7 +174,9 @@ TEST_F(FormTest, ControlsGetTheFormAsOwnerAndKeepTheirClassNames) {
     struct Case {
         CZKBaseControl* control;
         const wchar_t* name;
-    } cases[] = {{&label, L"CZKBaseControl"}, {&button, L"CZKButton"}, {&image, L"CZKBaseControl"},
+    } cases[] = {{&label, L"CZKBaseControl"},
+                 {&button, L"CZKButton"},
+                 {&image, L"CZKBaseControl"},
                  {&m_form, L"CZKBaseControl"}};
     for (const Case& c : cases) {
         EXPECT_EQ(*c.control->GetClassName(&name), c.name);

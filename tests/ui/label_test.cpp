@@ -38,8 +38,8 @@ void DrawExpected(HDC dc, HFONT font, const std::wstring& shown, const RECT& rc,
     SetTextColor(dc, kInk);
     SelectObject(dc, font);
     RECT measure = rc;
-    const int h = DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &measure,
-                            DT_CALCRECT);
+    const int h =
+        DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &measure, DT_CALCRECT);
     RECT centred = rc;
     InflateRect(&centred, 0, -((rc.bottom - rc.top - h) / 2));
     DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &centred, format);
@@ -154,7 +154,9 @@ TEST_F(LabelTest, AutoSizeGrowsToTheTextOrStopsAtTheMaximum) {
         int maxWidth;
         int expectedWidth;
         bool shortened;
-    } cases[] = {{300, 300, true}, {0, textWidth, false}, {-5, textWidth, false},
+    } cases[] = {{300, 300, true},
+                 {0, textWidth, false},
+                 {-5, textWidth, false},
                  {textWidth + 50, textWidth, false}};
     for (const Case& c : cases) {
         CZKLabel label;
@@ -164,8 +166,7 @@ TEST_F(LabelTest, AutoSizeGrowsToTheTextOrStopsAtTheMaximum) {
         label.Draw(drawn.Dc());
         EXPECT_EQ(label.m_rc.left, 10) << c.maxWidth;
         EXPECT_EQ(label.m_rc.right - label.m_rc.left, c.expectedWidth) << c.maxWidth;
-        const std::wstring shown =
-            ExpectedText(drawn.Dc(), label.m_hFont.Get(), text, label.m_rc);
+        const std::wstring shown = ExpectedText(drawn.Dc(), label.m_hFont.Get(), text, label.m_rc);
         EXPECT_EQ(shown != text, c.shortened) << c.maxWidth;
         uitest::Canvas expected(800, 40, kPaper);
         DrawExpected(expected.Dc(), label.m_hFont.Get(), shown, label.m_rc, DT_LEFT);

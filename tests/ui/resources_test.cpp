@@ -38,20 +38,42 @@ TEST_F(ClientResources, EveryBitmapExistsAt24BitsAndItsSize) {
         int id, width, height;
     } bitmaps[] = {
         // login window: close, minimise (normal, hover), key-coloured picture
-        {134, 40, 41}, {168, 40, 41}, {135, 31, 31}, {169, 31, 31}, {136, 8, 8},
+        {134, 40, 41},
+        {168, 40, 41},
+        {135, 31, 31},
+        {169, 31, 31},
+        {136, 8, 8},
         // game toolbar: strip, close, minimise, maximise, restore, to tray
-        {148, 1500, 27}, {138, 28, 27}, {158, 28, 27}, {142, 28, 27}, {161, 28, 27},
-        {141, 27, 27}, {160, 27, 27}, {143, 27, 27}, {162, 27, 27}, {137, 27, 27}, {157, 27, 27},
+        {148, 1500, 27},
+        {138, 28, 27},
+        {158, 28, 27},
+        {142, 28, 27},
+        {161, 28, 27},
+        {141, 27, 27},
+        {160, 27, 27},
+        {143, 27, 27},
+        {162, 27, 27},
+        {137, 27, 27},
+        {157, 27, 27},
         // page buttons: forum, official site, recharge, customer service, settings
-        {139, 38, 18}, {159, 38, 18}, {144, 38, 18}, {163, 38, 18}, {145, 38, 18},
-        {167, 38, 18}, {146, 38, 18}, {164, 38, 18}, {147, 38, 18}, {165, 38, 18},
+        {139, 38, 18},
+        {159, 38, 18},
+        {144, 38, 18},
+        {163, 38, 18},
+        {145, 38, 18},
+        {167, 38, 18},
+        {146, 38, 18},
+        {164, 38, 18},
+        {147, 38, 18},
+        {165, 38, 18},
         // toolbar icon, QQ window borders
-        {140, 16, 16}, {182, 3, 359}, {184, 469, 4},
+        {140, 16, 16},
+        {182, 3, 359},
+        {184, 469, 4},
     };
     for (const Bitmap& b : bitmaps) {
         DWORD size = 0;
-        const auto* header =
-            static_cast<const BITMAPINFOHEADER*>(Resource(b.id, RT_BITMAP, &size));
+        const auto* header = static_cast<const BITMAPINFOHEADER*>(Resource(b.id, RT_BITMAP, &size));
         ASSERT_NE(header, nullptr) << b.id;
         ASSERT_GE(size, sizeof(BITMAPINFOHEADER)) << b.id;
         EXPECT_EQ(header->biWidth, b.width) << b.id;
@@ -67,7 +89,7 @@ TEST_F(ClientResources, SeeThroughPartsArePaintedInTheKeyColour) {
         int x, y; // from the top
         bool key;
     } probes[] = {
-        {136, 0, 0, true},   {136, 7, 7, true},  {134, 0, 0, true},   {134, 20, 20, false},
+        {136, 0, 0, true},   {136, 7, 7, true},    {134, 0, 0, true},  {134, 20, 20, false},
         {168, 39, 40, true}, {168, 20, 20, false}, {135, 0, 30, true}, {135, 15, 15, false},
         {169, 30, 0, true},  {169, 15, 15, false}, {140, 8, 8, false}, {148, 700, 13, false},
     };

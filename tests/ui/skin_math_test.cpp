@@ -25,13 +25,13 @@ TEST(SkinMathTest, ChannelsArePremultipliedRoundingToNearest) {
 TEST(SkinMathTest, PixelsKeepTheirAlphaAndEveryRowIsDone) {
     // Two rows of two pixels, blue green red alpha, with 4 bytes of padding per row.
     std::vector<std::uint8_t> px = {
-        10, 20, 30, 255, 200, 100, 50, 128, 0xEE, 0xEE, 0xEE, 0xEE,
-        255, 255, 255, 0, 90, 180, 240, 1,  0xEE, 0xEE, 0xEE, 0xEE,
+        10,  20,  30,  255, 200, 100, 50,  128, 0xEE, 0xEE, 0xEE, 0xEE,
+        255, 255, 255, 0,   90,  180, 240, 1,   0xEE, 0xEE, 0xEE, 0xEE,
     };
     skin::PremultiplyPixels(px.data(), 2, 2, 12);
     const std::vector<std::uint8_t> expected = {
         10, 20, 30, 255, 100, 50, 25, 128, 0xEE, 0xEE, 0xEE, 0xEE,
-        0, 0, 0, 0,      0, 1, 1, 1,       0xEE, 0xEE, 0xEE, 0xEE,
+        0,  0,  0,  0,   0,   1,  1,  1,   0xEE, 0xEE, 0xEE, 0xEE,
     };
     EXPECT_EQ(px, expected);
 }
@@ -57,7 +57,7 @@ TEST(SkinMathTest, EmptyOrMissingBuffersAreLeftAlone) {
 TEST(SkinMathTest, CentredOriginTruncatesTowardZero) {
     struct Case {
         int area, size, origin;
-    } cases[] = {{1920, 1213, 353}, {1040, 749, 145}, {1920, 1250, 335}, {1040, 700, 170},
+    } cases[] = {{1920, 1213, 353}, {1040, 749, 145},  {1920, 1250, 335}, {1040, 700, 170},
                  {800, 1213, -206}, {801, 1213, -206}, {1213, 1213, 0}};
     for (const Case& c : cases)
         EXPECT_EQ(skin::CentredOrigin(c.area, c.size), c.origin) << c.area << " " << c.size;

@@ -13,8 +13,8 @@ TEST(TextFitTest, AutoSizeFollowsTextUpToItsMaximum) {
     struct Case {
         int measured, maxWidth, expected;
     } cases[] = {
-        {500, 300, 300}, {500, 0, 500}, {500, -1, 500}, {200, 300, 200}, {300, 300, 300},
-        {0, 300, 0},
+        {500, 300, 300}, {500, 0, 500},   {500, -1, 500},
+        {200, 300, 200}, {300, 300, 300}, {0, 300, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(textfit::AutoSizeWidth(c.measured, c.maxWidth), c.expected)
