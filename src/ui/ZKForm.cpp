@@ -32,6 +32,8 @@ bool CZKForm::OnLButtonUp(WPARAM, const POINT*) {
 
 bool CZKForm::OnMouseMove(WPARAM keys, const POINT* pt) {
     TrackMouse();
+    if (!pt)
+        return false;
     // Controls the mouse is not over fall back to their normal look.
     for (auto it = m_controls.rbegin(); it != m_controls.rend(); ++it) {
         if (!PtInRect(&(*it)->m_rc, *pt))
