@@ -52,7 +52,42 @@ def media_serial(text_bytes):
     return struct.pack("<III", len(text_bytes), 0, 0) + b"\0" * 4 + text_bytes + b"\0"
 
 
+def le32(*values):
+    return b"".join(struct.pack("<i", v) for v in values)
+
+
 SEEDS = {
+    "version_rules": [
+        fields("3000", "3.0.0.1", "", ""),
+        fields("3000", "3.0.0.0", "", ""),
+        fields("3000", "3.0.0.2", "", "3.0.0.1"),
+        fields("3000", "3.0.0.1", "1000-2999", ""),
+        fields("3000", "3.0.0.1", "2000-3000", ""),
+        fields("3000", "3.0.0.1", "2999,3000", ""),
+        fields("3000", "3.0.0.1", "3000-", ""),
+        fields("3000", "3.0.0.1", "-3000", ""),
+        fields("3000", "3.0.0.1", "2.9.9.9-3.0.0.0", ""),
+        fields("0", "", "--,", "x"),
+    ],
+    "download_rules": [
+        fields("C:\\Up", "http://127.0.0.1:18080/tarsel/pelun/official/app.ini",
+               "\x00\xe1\xf5\x05\x00\x10\x00\x00"),
+        fields("C:\\Up\\", "http://h/a.exe?x=/y", "\x0a\x00\x00\x00\x0a\x00\x00\x00"),
+        fields("", "noslash", ""),
+    ],
+    "skin_math": [
+        le32(1920, 1213) + bytes([3]) + bytes([10, 20, 30, 255, 10, 20, 30, 0, 200, 100, 50, 128] * 2),
+        le32(-2147483648, 2147483647) + bytes([0x81]) + bytes(range(64)),
+    ],
+    "text_fit": [
+        le32(300, 200, 0) + le32(50, 120, 190, 250, 290),
+        le32(300, 200, 100) + le32(-2147483648, 2147483647),
+        le32(10, 20, 5),
+    ],
+    "page_address": [
+        text("javascript:void(0)"), text("about:blank"), text("about:blankx"),
+        text("http://h/setup.exe"), text("http://h/pelun/wd/index.html?wd_entergame=1"),
+    ],
     "url_param": [
         fields("wd_server", "http://h/p?a=1&wd_server=12&b=2"),
         fields("wd_server", "http://h/p?a=1&wd_server="),
