@@ -21,9 +21,15 @@ std::wstring BuildUninstallBeaconUrl(const std::wstring& host, const BeaconField
                    f.strInstallTime.c_str(), f.nAction);
 }
 
-int NetbarFlag(bool netbar) { return netbar ? 1 : 2; }
-int InstallAction(int installType) { return installType == 1 ? 3 : 2; }
-int ActiveAction(bool autorun) { return autorun ? 4 : 5; }
+int NetbarFlag(bool netbar) {
+    return netbar ? 1 : 2;
+}
+int InstallAction(int installType) {
+    return installType == 1 ? 3 : 2;
+}
+int ActiveAction(bool autorun) {
+    return autorun ? 4 : 5;
+}
 
 int UninstallSameDayFlag(const std::wstring& installTime, const std::wstring& today) {
     // An empty date (the clock could not be formatted) is found in any text: treat it as later.

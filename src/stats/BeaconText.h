@@ -22,9 +22,9 @@ std::wstring BuildBeaconUrl(const std::wstring& host, const BeaconFields& fields
 std::wstring BuildUninstallBeaconUrl(const std::wstring& host, const BeaconFields& fields,
                                      int sameDayFlag);
 
-int NetbarFlag(bool netbar);                  // 1 or 2
-int InstallAction(int installType);           // 3 for install type 1, else 2
-int ActiveAction(bool autorun);               // 4 when started at boot, else 5
+int NetbarFlag(bool netbar);        // 1 or 2
+int InstallAction(int installType); // 3 for install type 1, else 2
+int ActiveAction(bool autorun);     // 4 when started at boot, else 5
 constexpr int kUninstallAction = 6;
 // 1 when the stored install time contains today's date text, else 2.
 int UninstallSameDayFlag(const std::wstring& installTime, const std::wstring& today);

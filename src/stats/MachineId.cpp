@@ -35,8 +35,8 @@ const DWORD kStorageAnswerSize = 8192;
 static_assert(sizeof(GETVERSIONINPARAMS) == 24, "GETVERSIONINPARAMS layout");
 static_assert(sizeof(SENDCMDINPARAMS) == 33, "SENDCMDINPARAMS layout");
 static_assert(sizeof(SENDCMDOUTPARAMS) == 17, "SENDCMDOUTPARAMS layout");
-const size_t kSendCmdInSize = sizeof(SENDCMDINPARAMS) - 1;    // 32: no data bytes follow
-const size_t kSendCmdOutHeader = sizeof(SENDCMDOUTPARAMS) - 1; // 16: IDENTIFY data follows
+const size_t kSendCmdInSize = sizeof(SENDCMDINPARAMS) - 1;             // 32: no data bytes follow
+const size_t kSendCmdOutHeader = sizeof(SENDCMDOUTPARAMS) - 1;         // 16: IDENTIFY data follows
 const size_t kSmartAnswerSize = kSendCmdOutHeader + kIdentifyDataSize; // 528
 
 // SRB_IO_CONTROL as the miniport expects it (28 bytes).
@@ -49,7 +49,7 @@ struct SrbIoControl {
     ULONG Length;
 };
 static_assert(sizeof(SrbIoControl) == 28, "SRB_IO_CONTROL layout");
-const size_t kMiniportInSize = sizeof(SrbIoControl) + kSendCmdInSize;              // 60
+const size_t kMiniportInSize = sizeof(SrbIoControl) + kSendCmdInSize;                  // 60
 const size_t kMiniportOutSize = sizeof(SrbIoControl) + sizeof(SENDCMDOUTPARAMS) + 512; // 557
 
 struct CpuIdCache {
@@ -79,7 +79,9 @@ void StoreSerial(DiskSerialList* list, const std::wstring& serial) {
     ++list->nFound;
 }
 
-bool ListFull(const DiskSerialList* list) { return list->nFound >= kMaxDiskSerials; }
+bool ListFull(const DiskSerialList* list) {
+    return list->nFound >= kMaxDiskSerials;
+}
 
 UniqueFileHandle OpenDevice(const wchar_t* format, int number, DWORD access) {
     wchar_t path[256] = {};
@@ -98,8 +100,8 @@ bool ReadViaSmart(DiskSerialList* list) {
             continue;
         GETVERSIONINPARAMS version = {};
         DWORD got = 0;
-        if (!DeviceIoControl(device.Get(), kSmartGetVersion, nullptr, 0, &version,
-                             sizeof(version), &got, nullptr) ||
+        if (!DeviceIoControl(device.Get(), kSmartGetVersion, nullptr, 0, &version, sizeof(version),
+                             &got, nullptr) ||
             version.bIDEDeviceMap == 0)
             continue;
         unsigned char in[sizeof(SENDCMDINPARAMS)] = {};
@@ -116,8 +118,8 @@ bool ReadViaSmart(DiskSerialList* list) {
         command->bDriveNumber = static_cast<BYTE>(drive);
         unsigned char out[kSmartAnswerSize] = {};
         got = 0;
-        if (!DeviceIoControl(device.Get(), kSmartRcvDriveData, in, kSendCmdInSize, out,
-                             sizeof(out), &got, nullptr))
+        if (!DeviceIoControl(device.Get(), kSmartRcvDriveData, in, kSendCmdInSize, out, sizeof(out),
+                             &got, nullptr))
             continue;
         StoreSerial(list, SerialFromIdentify(out + kSendCmdOutHeader, kIdentifyDataSize));
         stored = true;
@@ -281,8 +283,7 @@ bool GetDiskSerial(DiskSerialList* list, wchar_t out[kDiskSerialLength]) {
         return false;
     if (!ReadViaSmart(list) && !ReadViaScsiMiniport(list))
         ReadViaStorageQuery(list);
-    if (list->nReadPos >= 0 && list->nReadPos < list->nFound &&
-        list->nFound <= kMaxDiskSerials) {
+    if (list->nReadPos >= 0 && list->nReadPos < list->nFound && list->nFound <= kMaxDiskSerials) {
         const wchar_t* entry = list->szSerials[list->nReadPos];
         const size_t n = wcsnlen(entry, kDiskSerialLength - 1);
         wmemcpy(out, entry, n);
@@ -314,8 +315,8 @@ bool GetMacAddressText(wchar_t out[kMacAddressTextLength]) {
     if (!chosen)
         chosen = first;
     const BYTE* a = chosen->Address;
-    return _snwprintf_s(out, kMacAddressTextLength, _TRUNCATE, L"%02X%02X%02X%02X%02X%02X",
-                        a[0], a[1], a[2], a[3], a[4], a[5]) > 0;
+    return _snwprintf_s(out, kMacAddressTextLength, _TRUNCATE, L"%02X%02X%02X%02X%02X%02X", a[0],
+                        a[1], a[2], a[3], a[4], a[5]) > 0;
 }
 
 bool IsPciEthernetAdapter(const IP_ADAPTER_INFO* adapter) {

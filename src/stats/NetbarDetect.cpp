@@ -48,8 +48,8 @@ const Trace kTraces[] = {
     {TraceKind::Key, L"\\QvodNetBar\\install", 32},
     {TraceKind::Process, L"TLnbLdr.exe", 33},
     {TraceKind::Process, L"DeepinStatus.exe", 35},
-    {TraceKind::Key, L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\网升游戏更新客户端",
-     36},
+    {TraceKind::Key,
+     L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\网升游戏更新客户端", 36},
     {TraceKind::Key, L"\\SOFTWARE\\netcafe-admin.com", 37},
 };
 
@@ -71,8 +71,7 @@ bool IsRegKeyPresent(const wchar_t* path) {
     if (!path)
         return false;
     UniqueRegKey key;
-    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, key.Out()) ==
-           ERROR_SUCCESS;
+    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, key.Out()) == ERROR_SUCCESS;
 }
 
 bool IsProcessRunning(const wchar_t* exeName) {

@@ -42,9 +42,8 @@ std::wstring SerialFromIdentify(const unsigned char* identify, size_t size) {
                 return serial;
             if (byte == ' ')
                 continue;
-            const wchar_t wide =
-                static_cast<wchar_t>(static_cast<uint16_t>(static_cast<int16_t>(
-                    static_cast<signed char>(byte))));
+            const wchar_t wide = static_cast<wchar_t>(
+                static_cast<uint16_t>(static_cast<int16_t>(static_cast<signed char>(byte))));
             serial.push_back(wide);
         }
     }
@@ -60,10 +59,11 @@ std::wstring SerialFromStorageDescriptor(const unsigned char* descriptor, size_t
     std::wstring serial;
     if (!descriptor || size < kDescriptorSerialOffsetField + 4)
         return serial;
-    const size_t offset = static_cast<size_t>(descriptor[kDescriptorSerialOffsetField]) |
-                          (static_cast<size_t>(descriptor[kDescriptorSerialOffsetField + 1]) << 8) |
-                          (static_cast<size_t>(descriptor[kDescriptorSerialOffsetField + 2]) << 16) |
-                          (static_cast<size_t>(descriptor[kDescriptorSerialOffsetField + 3]) << 24);
+    const size_t offset =
+        static_cast<size_t>(descriptor[kDescriptorSerialOffsetField]) |
+        (static_cast<size_t>(descriptor[kDescriptorSerialOffsetField + 1]) << 8) |
+        (static_cast<size_t>(descriptor[kDescriptorSerialOffsetField + 2]) << 16) |
+        (static_cast<size_t>(descriptor[kDescriptorSerialOffsetField + 3]) << 24);
     // Offset 0 means the device reported no serial.
     if (offset == 0 || offset >= size)
         return serial;

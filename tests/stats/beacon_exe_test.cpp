@@ -47,7 +47,9 @@ std::wstring Today() {
     return text;
 }
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+std::string Narrow(const std::wstring& text) {
+    return std::string(text.begin(), text.end());
+}
 
 // The request target as the server saw it, with the one escape the HTTP stack may add (the
 // space of the install time) undone.
@@ -86,8 +88,8 @@ protected:
     }
     // Runs the client with `switches`; its exit code, or ~0 when it had to be stopped.
     DWORD RunClient(const wchar_t* switches, DWORD timeoutMs = 30000) {
-        const test::ProcessResult r = test::RunProcess(
-            L"\"" + test::ExeFolder() + L"Velmora.exe\" " + switches, timeoutMs);
+        const test::ProcessResult r =
+            test::RunProcess(L"\"" + test::ExeFolder() + L"Velmora.exe\" " + switches, timeoutMs);
         EXPECT_TRUE(r.started);
         EXPECT_TRUE(r.exited) << "the client did not end by itself";
         return r.exited ? r.exitCode : ~0u;
@@ -136,8 +138,7 @@ TEST_F(BeaconExeTest, InstallRunSendsOneBeaconAndEnds) {
         const std::vector<std::string> requests = Requests();
         ASSERT_EQ(requests.size(), 1u);
         EXPECT_TRUE(IsUpperHex32(IniValue(L"Install", L"GUID")));
-        EXPECT_EQ(Unescaped(requests[0]),
-                  Expected("abc", "42", "", L"2024-01-02 03:04:05", c.at));
+        EXPECT_EQ(Unescaped(requests[0]), Expected("abc", "42", "", L"2024-01-02 03:04:05", c.at));
         EXPECT_EQ(IniValue(L"Common", L"RunCount"), L"5"); // this run is not counted
         EXPECT_EQ(test::ReadFileBytes(TempFolder() + L"InstallStat.tmp"), kServerBody);
     }

@@ -54,7 +54,10 @@ TEST(BeaconUrl, ValuesGoInAsTheyAre) {
 TEST(BeaconRules, FlagsAndActions) {
     EXPECT_EQ(NetbarFlag(true), 1);
     EXPECT_EQ(NetbarFlag(false), 2);
-    struct { int type; int at; } installCases[] = {{1, 3}, {0, 2}, {2, 2}, {-1, 2}};
+    struct {
+        int type;
+        int at;
+    } installCases[] = {{1, 3}, {0, 2}, {2, 2}, {-1, 2}};
     for (const auto& c : installCases)
         EXPECT_EQ(InstallAction(c.type), c.at) << c.type;
     EXPECT_EQ(ActiveAction(true), 4);

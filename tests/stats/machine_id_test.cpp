@@ -34,11 +34,10 @@ TEST(MachineProbe, Report) {
     wchar_t text[kMachineTextLength] = {};
     BuildMachineText(text);
     CStatistics stats;
-    const std::wstring report = std::wstring(cpuOk ? L"1" : L"0") + L"\n" + cpu + L"\n" +
-                                text + L"\n" + GetMachineId(stats) + L"\n";
-    ASSERT_TRUE(test::WriteFileBytes(
-        path, std::string(reinterpret_cast<const char*>(report.data()),
-                          report.size() * sizeof(wchar_t))));
+    const std::wstring report = std::wstring(cpuOk ? L"1" : L"0") + L"\n" + cpu + L"\n" + text +
+                                L"\n" + GetMachineId(stats) + L"\n";
+    ASSERT_TRUE(test::WriteFileBytes(path, std::string(reinterpret_cast<const char*>(report.data()),
+                                                       report.size() * sizeof(wchar_t))));
 }
 
 struct ProbeReport {

@@ -9,7 +9,9 @@
 
 namespace {
 
-std::wstring Hex(const Md5Bytes& digest) { return BytesToHex(digest.data()); }
+std::wstring Hex(const Md5Bytes& digest) {
+    return BytesToHex(digest.data());
+}
 
 std::wstring DigestOf(const std::string& text) {
     return Hex(Md5Digest(reinterpret_cast<const unsigned char*>(text.data()), text.size()));

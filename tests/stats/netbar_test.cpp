@@ -27,9 +27,8 @@ public:
                 end = path.size();
             prefix = path.substr(0, end);
             UniqueRegKey probe;
-            if (m_created.empty() &&
-                RegOpenKeyExW(HKEY_LOCAL_MACHINE, prefix.c_str(), 0, KEY_READ, probe.Out()) !=
-                    ERROR_SUCCESS)
+            if (m_created.empty() && RegOpenKeyExW(HKEY_LOCAL_MACHINE, prefix.c_str(), 0, KEY_READ,
+                                                   probe.Out()) != ERROR_SUCCESS)
                 m_created = prefix;
             start = end + 1;
         }
@@ -109,9 +108,15 @@ struct NetbarCase {
 TEST(DetectNetbar, OrderedTracesGiveTheirCodes) {
     const NetbarCase cases[] = {
         {"nothing", {}, {}, -1},
-        {"both pubwin and iCafe8: the earlier wins", {L"SOFTWARE\\Hintsoft\\pubwin", L"SOFTWARE\\iCafe8"}, {}, 0},
+        {"both pubwin and iCafe8: the earlier wins",
+         {L"SOFTWARE\\Hintsoft\\pubwin", L"SOFTWARE\\iCafe8"},
+         {},
+         0},
         {"iCafe8 alone", {L"SOFTWARE\\iCafe8"}, {}, 6},
-        {"key with Chinese names", {L"SOFTWARE\\杭州顺网信息技术有限公司\\网维大师蝌蚪娱乐平台"}, {}, 14},
+        {"key with Chinese names",
+         {L"SOFTWARE\\杭州顺网信息技术有限公司\\网维大师蝌蚪娱乐平台"},
+         {},
+         14},
         {"last plain key", {L"SOFTWARE\\Grabsun\\Netsense"}, {}, 16},
         {"wbc.exe", {}, {L"wbc.exe"}, 26},
         {"QQmenu.exe in lower case is another name", {}, {L"qqmenu.exe"}, -1},
@@ -119,7 +124,10 @@ TEST(DetectNetbar, OrderedTracesGiveTheirCodes) {
         {"Txwu.exe", {}, {L"Txwu.exe"}, 20},
         {"process with a Chinese name", {}, {L"娱乐中心.exe"}, 17},
         {"scon key comes before wbc.exe", {L"SOFTWARE\\MpSoft\\scon"}, {L"wbc.exe"}, 24},
-        {"VOD key after the processes before it", {L"SOFTWARE\\MpSoft\\VOD"}, {L"DeepinStatus.exe"}, 30},
+        {"VOD key after the processes before it",
+         {L"SOFTWARE\\MpSoft\\VOD"},
+         {L"DeepinStatus.exe"},
+         30},
     };
     for (const NetbarCase& c : cases) {
         SCOPED_TRACE(c.what);

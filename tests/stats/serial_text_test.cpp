@@ -26,11 +26,11 @@ TEST(SerialFromIdentify, FieldCases) {
         std::wstring serial;
     };
     const Case cases[] = {
-        {"        WD-WCAV12345", L"WD-WCAV12345"},       // padded in front
-        {"S1AB2345     ", L"S1AB2345"},                  // padded behind
-        {"  ABC DEF   ", L"ABCDEF"},                     // inner space dropped: joined
+        {"        WD-WCAV12345", L"WD-WCAV12345"},         // padded in front
+        {"S1AB2345     ", L"S1AB2345"},                    // padded behind
+        {"  ABC DEF   ", L"ABCDEF"},                       // inner space dropped: joined
         {"12345678901234567890", L"12345678901234567890"}, // a full field
-        {std::string("AB\0CD", 5), L"AB"},               // a zero byte ends the text
+        {std::string("AB\0CD", 5), L"AB"},                 // a zero byte ends the text
         {"", L""},
         {"                    ", L""},
     };
@@ -71,8 +71,7 @@ std::vector<unsigned char> Descriptor(const std::string& text, uint32_t offset, 
     for (int i = 0; i < 4; ++i)
         data[24 + i] = static_cast<unsigned char>(offset >> (8 * i));
     if (offset && offset < data.size())
-        std::memcpy(data.data() + offset, text.data(),
-                    std::min(text.size(), data.size() - offset));
+        std::memcpy(data.data() + offset, text.data(), std::min(text.size(), data.size() - offset));
     return data;
 }
 
@@ -83,13 +82,13 @@ TEST(SerialFromStorageDescriptor, HexGroupsGiveLowByteThenHigh) {
     };
     const Case cases[] = {
         {"4457", L"WD"},
-        {"20204457", L"WD"},               // spaces dropped
-        {"57442030", L"DW0"},              // "DW", then "0" and a dropped space
-        {"00004457", L"WD"},               // zero bytes dropped
-        {"5a5a", L"ZZ"},                   // lower-case digits
-        {"zz41", L"A"},                    // non-digits count as 0
+        {"20204457", L"WD"},  // spaces dropped
+        {"57442030", L"DW0"}, // "DW", then "0" and a dropped space
+        {"00004457", L"WD"},  // zero bytes dropped
+        {"5a5a", L"ZZ"},      // lower-case digits
+        {"zz41", L"A"},       // non-digits count as 0
         {"", L""},
-        {"445", L"PD"},                    // a short last group reads as if padded with 0
+        {"445", L"PD"}, // a short last group reads as if padded with 0
     };
     for (const Case& c : cases) {
         const std::vector<unsigned char> data = Descriptor(c.hex, 40);
@@ -131,8 +130,8 @@ TEST(SerialFromMediaSerial, EveryFourthByteFromTheFirst) {
     const Case cases[] = {
         {"A...B...C...", L"ABC"},
         {"A...B...C", L"ABC"},
-        {"A... ...C...", L"AC"},                       // spaces dropped
-        {std::string("A...B.\0.C...", 12), L"AB"},    // a zero byte ends the text
+        {"A... ...C...", L"AC"},                   // spaces dropped
+        {std::string("A...B.\0.C...", 12), L"AB"}, // a zero byte ends the text
         {"", L""},
     };
     for (const Case& c : cases) {
@@ -155,7 +154,8 @@ TEST(IsAcceptableSerial, FirstCharacterIsLetterOrDigit) {
     EXPECT_TRUE(IsAcceptableSerial(L"z"));
     EXPECT_FALSE(IsAcceptableSerial(L""));
     EXPECT_FALSE(IsAcceptableSerial(L"-12"));
-    EXPECT_FALSE(IsAcceptableSerial(L"\xFFC4" L"AB"));
+    EXPECT_FALSE(IsAcceptableSerial(L"\xFFC4"
+                                    L"AB"));
 }
 
 } // namespace

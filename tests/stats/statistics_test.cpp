@@ -44,8 +44,8 @@ int Record(void* user, int32_t kind, int32_t event, int32_t result, intptr_t ext
     return 0;
 }
 
-const std::wstring kBeaconBase = std::wstring(L"http://") + VELMORA_STATS_HOST +
-                                 L"/ps.gif?id=2&gid=1078&e1=wd&e2=";
+const std::wstring kBeaconBase =
+    std::wstring(L"http://") + VELMORA_STATS_HOST + L"/ps.gif?id=2&gid=1078&e1=wd&e2=";
 
 class StatisticsTest : public ::testing::Test {
 protected:
@@ -153,8 +153,8 @@ TEST_F(StatisticsTest, BeaconsCarryTheTemplatesAndEndEvenWhenNotQueued) {
     stats.SendActiveBeacon(); // once per process
     ASSERT_EQ(Log().size(), 3u);
     const std::wstring id = stats.m_strMachineId;
-    const std::wstring common = kBeaconBase + L"abc&e3=42&e4=0123456789ABCDEF0123456789ABCDEF&e5=" +
-                                id + L"&e6=2&";
+    const std::wstring common =
+        kBeaconBase + L"abc&e3=42&e4=0123456789ABCDEF0123456789ABCDEF&e5=" + id + L"&e6=2&";
     struct {
         int32_t kind;
         std::wstring url;
