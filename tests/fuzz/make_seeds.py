@@ -84,6 +84,11 @@ SEEDS = {
         le32(300, 200, 100) + le32(-2147483648, 2147483647),
         le32(10, 20, 5),
     ],
+    "beacon_text": [
+        fields("127.0.0.1:18080", "ref", "42", "0123456789ABCDEF0123456789ABCDEF",
+               "d41d8cd98f00b204e9800998ecf8427e", "2026-12-11 01:55:00", "2026-12-11", "\x013000\x01"),
+        fields("stats.example", "", "", "", "", "", "", ""),
+    ],
     "page_address": [
         text("javascript:void(0)"), text("about:blank"), text("about:blankx"),
         text("http://h/setup.exe"), text("http://h/pelun/wd/index.html?wd_entergame=1"),
