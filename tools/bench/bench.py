@@ -20,6 +20,7 @@ import threading
 import time
 
 LOGIN_SIZE = (1213, 749)
+STABLE_SECONDS = 0.25  # a placement that holds this long is the one the user sees
 CLK_TCK = os.sysconf("SC_CLK_TCK")
 MB = 1_000_000
 MIB = 1 << 20
@@ -105,12 +106,15 @@ class Screen:
         return found
 
 
-def placed(screen, exe_name):
-    """A viewable window of the login screen's size of this exe, on the screen (not parked)."""
+def placement(screen, exe_name):
+    """(every login-sized window of this exe is viewable on the screen, at least one is)."""
+    every, some = True, False
     for name, x, y, w, h, viewable in screen.windows():
-        if name == exe_name and viewable and (w, h) == LOGIN_SIZE and x >= 0 and y >= 0:
-            return True
-    return False
+        if name == exe_name and (w, h) == LOGIN_SIZE:
+            here = viewable and x >= 0 and y >= 0
+            every = every and here
+            some = some or here
+    return every and some, some
 
 
 def exists(screen, exe_name):
@@ -166,16 +170,27 @@ def wait_gone(screen, exe_name, timeout=10):
     raise SystemExit("bench: windows of %s stay after it ended" % exe_name)
 
 
-def wait_window(screen, proc, exe_name, timeout, t0=None, need_placed=True):
-    """Seconds from t0 (default now) until the exe's login-sized window is placed; when it
-    never is (or need_placed is false), the time its first window appeared.
+def wait_window(screen, proc, exe_name, timeout, t0=None, need_placed=True, first_seen=None):
+    """Seconds from t0 (default now) until the exe's login-sized windows are all viewable at
+    their place and stay there (the client's login window and its artwork window both); when
+    that never happens (or need_placed is false), the time its first window appeared.
+    first_seen, a list, receives the time a login-sized window first showed at its place.
     Returns (seconds, placed?)."""
     t0 = time.monotonic() if t0 is None else t0
     first = None
+    since = None
     while time.monotonic() - t0 < timeout and proc.poll() is None:
         now = time.monotonic() - t0
-        if need_placed and placed(screen, exe_name):
-            return now, True
+        if need_placed:
+            every, some = placement(screen, exe_name)
+            if some and first_seen is not None and not first_seen:
+                first_seen.append(now)
+            if every:
+                since = now if since is None else since
+                if now - since >= STABLE_SECONDS:
+                    return since, True
+            else:
+                since = None
         if first is None and exists(screen, exe_name):
             first = now
             if not need_placed:
@@ -207,6 +222,7 @@ def measure_start(a, screen, log):
     bare = os.path.join(a.bin, "bench_bare.exe")
     times = {"client": [], "bare": []}
     rss = {"client": [], "bare": []}
+    first = []  # when the client's login window first reached its place
     all_placed = True
     run = 0
     while run < a.runs:
@@ -214,9 +230,12 @@ def measure_start(a, screen, log):
             wait_gone(screen, os.path.basename(exe).lower())
             t0 = time.monotonic()
             proc = start(exe, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            seen = []
             try:
                 seconds, ok = wait_window(screen, proc, os.path.basename(exe).lower(), a.timeout,
-                                          t0, all_placed)
+                                          t0, all_placed, seen)
+                if who == "client" and seen:
+                    first.append(seen[0])
                 if seconds is None:
                     raise SystemExit("bench: %s showed no window within %ds" % (who, a.timeout))
                 if who == "client" and all_placed and not ok:
@@ -234,8 +253,9 @@ def measure_start(a, screen, log):
             log("the login screen was not placed within %d s: timing first windows" % a.timeout)
             times = {"client": [], "bare": []}
             rss = {"client": [], "bare": []}
+            first = []
         run += 1
-    return times, rss, all_placed
+    return times, rss, all_placed, first
 
 
 def measure_page(a, log):
@@ -367,7 +387,7 @@ def main():
                  stderr=subprocess.DEVNULL)
     wait_window(screen, warm, "bench_bare.exe", a.timeout)
     end(warm)
-    times, rss, all_placed = measure_start(a, screen, log)
+    times, rss, all_placed, first = measure_start(a, screen, log)
     page = measure_page(a, log)
     log("download of %d bytes, %d runs each" % (a.download_bytes, a.runs))
     dl, have_driver = measure_download(a, log)
@@ -382,7 +402,10 @@ def main():
     allowed = 1.3 * median(times["bare"]) + median(page)
     what = ("start → login window visible at its place" if all_placed else
             "start → the client's first window exists (login screen not placed yet)")
-    rows.append((what, fmt(times["client"], "s", 3),
+    client_cell = fmt(times["client"], "s", 3)
+    if all_placed and first and median(first) < median(times["client"]) - 0.05:
+        client_cell += "; the login window first reached its place at %s" % fmt(first, "s", 3)
+    rows.append((what, client_cell,
                  "bare window %s; page fetch (WinINet) %.1f ms" % (fmt(times["bare"], "s", 3),
                                                          1000 * median(page)),
                  "%.2f × reference (≤ 1.3 × + page)" % ratio,
