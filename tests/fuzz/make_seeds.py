@@ -89,6 +89,15 @@ SEEDS = {
                "d41d8cd98f00b204e9800998ecf8427e", "2026-12-11 01:55:00", "2026-12-11", "\x013000\x01"),
         fields("stats.example", "", "", "", "", "", "", ""),
     ],
+    "screen_rules": [
+        fields("http://h/pelun/wd/index.html?wd_username=li&wd_entergame=1&wd_server=12&x=1",
+               "127.0.0.1:18080", "", "C:\\Program Files\\Velmora\\Velmora.exe",
+               "\x00\x05\x10\x04"),
+        fields("HTTPS://example.com/pay?x=1", "qq.example", "old", "x", ""),
+        fields("http://qq.example/qqconn/oauth/redirect_to_login.php?a", "qq.example", "", "", ""),
+        fields("file:///C:/Windows/calc.exe", "", "", "", ""),
+        fields("http:///x", "", "", "", ""),
+    ],
     "page_address": [
         text("javascript:void(0)"), text("about:blank"), text("about:blankx"),
         text("http://h/setup.exe"), text("http://h/pelun/wd/index.html?wd_entergame=1"),
