@@ -150,12 +150,16 @@ public:
                 m_pendingSpace = false;
             }
             HtmlBlock& block = m_page->blocks.back();
+            // A space between two runs goes to the one that is not a link, so that no
+            // underline starts or ends with a space.
+            if (m_pendingSpace && !block.runs.empty()) {
+                if (block.runs.back().link != m_link && block.runs.back().link >= 0)
+                    block.runs.push_back(HtmlRun{std::wstring(), m_link});
+                block.runs.back().text.push_back(L' ');
+            }
+            m_pendingSpace = false;
             if (block.runs.empty() || block.runs.back().link != m_link)
                 block.runs.push_back(HtmlRun{std::wstring(), m_link});
-            if (m_pendingSpace) {
-                block.runs.back().text.push_back(L' ');
-                m_pendingSpace = false;
-            }
             block.runs.back().text.push_back(c == 0xA0 ? L' ' : c);
         }
     }

@@ -728,9 +728,10 @@ void StandinBrowser::ActivateLink(int index) {
 void StandinBrowser::RaiseNewWindow(const std::wstring& url) {
     ComPtr<IWebBrowser2> self(this);
     IDispatch* created = nullptr;
+    // Both events, newest first; a host may answer either (or both) of them.
     bool cancel = FireNewWindow3(url, &created);
-    if (!m_closed && !cancel && !created)
-        cancel = FireNewWindow2(&created);
+    if (!m_closed && !created)
+        cancel = FireNewWindow2(&created) || cancel;
     ComPtr<IDispatch> createdOwner;
     createdOwner.Attach(created);
     if (m_closed || cancel)
