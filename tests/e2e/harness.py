@@ -13,6 +13,7 @@ kills Wine as a whole (tests share the build tree's prefix): it ends only its ow
 """
 import json
 import os
+import shutil
 import struct
 import subprocess
 import sys
@@ -116,6 +117,8 @@ class Platform:
                 self.process.wait(5)
         if self.process.stderr:
             self.process.stderr.close()
+        if self._own_folder:
+            shutil.rmtree(self.folder, ignore_errors=True)
 
     def __enter__(self):
         return self
