@@ -705,6 +705,39 @@ TEST_F(StandinHostTest, PostDataAndHeadersReachTheServer) {
     VariantClear(&post);
 }
 
+TEST_F(StandinHostTest, PaintsTextAndLinks) {
+    const std::wstring page =
+        Page(L"title=%E4%B8%AD%E6%96%87%20Title&text=Some%20words&link=http%3A%2F%2Fx%2Fa&m=paint1");
+    ASSERT_HRESULT_SUCCEEDED(Go(page));
+    ASSERT_TRUE(CompletedExact(page));
+    const std::vector<Link> links = ViewLinks(m_view);
+    ASSERT_EQ(1u, links.size());
+    InvalidateRect(m_view, nullptr, TRUE);
+    UpdateWindow(m_view);
+    HDC dc = GetDC(m_view);
+    RECT client;
+    GetClientRect(m_view, &client);
+    // Link text is blue; the rest of the page is white and dark text.
+    int blue = 0, dark = 0;
+    for (int y = links[0].y - 10; y < links[0].y + 10; ++y) {
+        for (int x = links[0].x; x < links[0].x + 60; ++x) {
+            const COLORREF c = GetPixel(dc, x, y);
+            blue += GetBValue(c) > 150 && GetRValue(c) < 100 && GetGValue(c) < 100;
+        }
+    }
+    for (int y = 0; y < 60; ++y) {
+        for (int x = 0; x < 300; ++x) {
+            const COLORREF c = GetPixel(dc, x, y);
+            dark += GetRValue(c) < 100 && GetGValue(c) < 100 && GetBValue(c) < 100;
+        }
+    }
+    const COLORREF corner = GetPixel(dc, client.right - 2, client.bottom - 2);
+    ReleaseDC(m_view, dc);
+    EXPECT_GT(blue, 10);
+    EXPECT_GT(dark, 20); // the title
+    EXPECT_EQ(RGB(255, 255, 255), corner);
+}
+
 TEST_F(StandinHostTest, BadArgumentsAreRefused) {
     VARIANT number;
     V_VT(&number) = VT_I4;
