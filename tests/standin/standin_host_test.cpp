@@ -360,17 +360,28 @@ std::wstring Escape(const std::wstring& text) {
 
 class StandinHostTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_FALSE(PlatformBase().empty())
-            << "run through tests/e2e/harness.py with-platform (VELMORA_PLATFORM is not set)";
-        OleInitialize(nullptr);
+    // One host window for all the tests: destroying a shown top-level window under a screen
+    // without a window manager costs Wine two seconds.
+    static void SetUpTestSuite() {
         WNDCLASSW wc = {};
         wc.lpfnWndProc = DefWindowProcW;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"StandinTestHost";
         RegisterClassW(&wc);
-        m_site.window = CreateWindowExW(0, L"StandinTestHost", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                        0, 0, 800, 600, nullptr, nullptr, wc.hInstance, nullptr);
+        s_window = CreateWindowExW(0, L"StandinTestHost", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                   0, 0, 800, 600, nullptr, nullptr, wc.hInstance, nullptr);
+    }
+    static void TearDownTestSuite() {
+        if (s_window)
+            DestroyWindow(s_window);
+        s_window = nullptr;
+    }
+
+    void SetUp() override {
+        ASSERT_FALSE(PlatformBase().empty())
+            << "run through tests/e2e/harness.py with-platform (VELMORA_PLATFORM is not set)";
+        OleInitialize(nullptr);
+        m_site.window = s_window;
         ASSERT_TRUE(m_site.window);
         ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(kClsidWebBrowser, nullptr, CLSCTX_INPROC_SERVER,
                                                   IID_IOleObject, reinterpret_cast<void**>(&m_ole)));
@@ -412,8 +423,6 @@ protected:
             m_ole->SetClientSite(nullptr);
             m_ole->Release();
         }
-        if (m_site.window)
-            DestroyWindow(m_site.window);
         OleUninitialize();
     }
 
@@ -464,6 +473,7 @@ protected:
 
     IDispatch* BrowserDispatch() { return static_cast<IDispatch*>(m_browser); }
 
+    static HWND s_window;
     Site m_site;
     EventSink m_sink;
     IOleObject* m_ole = nullptr;
@@ -472,6 +482,8 @@ protected:
     DWORD m_cookie = 0;
     HWND m_view = nullptr;
 };
+
+HWND StandinHostTest::s_window = nullptr;
 
 TEST_F(StandinHostTest, PageLoadFiresTheTopLevelEventsInOrder) {
     const std::wstring url = Page(L"title=Hello%20Stand-in&m=order1");
