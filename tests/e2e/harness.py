@@ -48,10 +48,25 @@ def wait_until(predicate, timeout, interval=0.2, what="condition"):
 class Platform:
     """The demo platform in a child process, on loopback."""
 
-    def __init__(self, port=0, lifetime=300, upgrader=None, app_ini=None, folder=None, **hosts):
+    def __init__(self, port=0, lifetime=300, upgrader=None, app_ini=None, folder=None,
+                 busy_wait=90, **hosts):
+        """A fixed port that another program still holds is tried again for busy_wait s."""
         self._own_folder = folder is None
         self.folder = folder or tempfile.mkdtemp(prefix="velmora-platform-")
         self.log_path = os.path.join(self.folder, "requests.jsonl")
+        deadline = time.monotonic() + busy_wait
+        while True:
+            try:
+                self._start(port, lifetime, upgrader, app_ini, hosts)
+                return
+            except HarnessError as error:
+                if port == 0 or "Address already in use" not in str(error) or time.monotonic() > deadline:
+                    if self._own_folder:
+                        shutil.rmtree(self.folder, ignore_errors=True)
+                    raise
+                time.sleep(2)
+
+    def _start(self, port, lifetime, upgrader, app_ini, hosts):
         ready = os.path.join(self.folder, "ready.json")
         if os.path.exists(ready):
             os.remove(ready)
@@ -70,7 +85,7 @@ class Platform:
         try:
             info = wait_until(lambda: self._read_ready(ready), 15, 0.05, "the platform to listen")
         except HarnessError:
-            self.stop()
+            self._end()
             raise
         self.port = info["port"]
         self.base = f"http://127.0.0.1:{self.port}"
@@ -104,7 +119,7 @@ class Platform:
     def set_app_ini(self, text):
         return self.control("app.ini", text.encode("utf-8"))
 
-    def stop(self):
+    def _end(self):
         if self.process.poll() is None:
             try:
                 self.control("shutdown")
@@ -117,6 +132,11 @@ class Platform:
                 self.process.wait(5)
         if self.process.stderr:
             self.process.stderr.close()
+
+    def stop(self):
+        """Stops the server and removes its folder (unless the caller gave the folder)."""
+        if getattr(self, "process", None) is not None:
+            self._end()
         if self._own_folder:
             shutil.rmtree(self.folder, ignore_errors=True)
 
@@ -142,6 +162,31 @@ class Wine:
             self.command = ["wine"]
         else:
             raise HarnessError(f"{runner} is missing and WINEPREFIX is not set")
+
+    def platform_hosts(self):
+        """The server hosts this build was configured with, e.g. {"site": "127.0.0.1:18080"}."""
+        hosts = {}
+        try:
+            with open(os.path.join(self.build, "CMakeCache.txt"), encoding="utf-8") as f:
+                for line in f:
+                    for name in ("SITE", "DOWNLOAD", "STATS", "ACCOUNT", "QQ_GATEWAY"):
+                        prefix = f"VELMORA_{name}_HOST:STRING="
+                        if line.startswith(prefix):
+                            hosts[name.lower().replace("_gateway", "")] = line[len(prefix):].strip()
+        except OSError:
+            pass
+        return hosts
+
+    def platform_port(self):
+        """The loopback port that every server host of this build names (one platform plays
+        them all), or None when the build points elsewhere."""
+        ports = set()
+        for host in self.platform_hosts().values():
+            name, _, port = host.rpartition(":")
+            if name not in ("127.0.0.1", "localhost") or not port.isdigit():
+                return None
+            ports.add(int(port))
+        return ports.pop() if len(ports) == 1 else None
 
     def exe(self, name):
         return os.path.join(self.bin, name)

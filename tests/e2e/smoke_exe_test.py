@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Smoke test of the harness: the platform and the real client under Wine, the client's
-windows seen from inside Wine, a screenshot, and both ended cleanly."""
+windows seen from inside Wine, a screenshot, its exit question answered No and then Yes, and
+both ended cleanly."""
 import argparse
 import os
 import sys
@@ -11,15 +12,32 @@ import harness  # noqa: E402
 
 BUILD = None
 EXIT_QUESTION = "此操作将退出游戏，是否继续？"
-PLATFORM_PORT = 18080  # the port the test build's host settings name
+WM_CONFIRM_EXIT = 1230
+WS_SYSMENU, WS_MINIMIZEBOX, WS_CAPTION = 0x00080000, 0x00020000, 0x00C00000
+WS_EX_LAYERED = 0x00080000
 
 
 class SmokeTest(unittest.TestCase):
+    def ask_to_exit(self, client, windows):
+        """Posts WM_CONFIRM_EXIT to the login window (whichever of the pair answers it) and
+        waits for the question; returns the window that asked."""
+        for window in windows:
+            client.probe.post(window["hwnd"], WM_CONFIRM_EXIT)
+            try:
+                harness.wait_until(lambda: any(EXIT_QUESTION in d["message"] for d in client.probe.dialogs()),
+                                   8, 0.3, "the exit question")
+                return window["hwnd"]
+            except harness.HarnessError:
+                continue
+        self.fail("no window of the client asked the exit question")
+
     def test_client_runs_against_the_platform_and_ends_cleanly(self):
         wine = harness.Wine(BUILD)
+        port = wine.platform_port()
+        self.assertIsNotNone(port, "the build's server hosts must all name one loopback port")
         shots = os.path.join(wine.build, "e2e")
         os.makedirs(shots, exist_ok=True)
-        with harness.Platform(port=PLATFORM_PORT, lifetime=200,
+        with harness.Platform(port=port, lifetime=200,
                               upgrader=wine.exe("StubUpgrader.exe")) as platform:
             with harness.Client(wine) as client:
                 windows = client.wait_windows(2, timeout=60)
@@ -28,21 +46,24 @@ class SmokeTest(unittest.TestCase):
                     self.assertEqual((1213, 749), (right - left, bottom - top), window)
                     self.assertTrue(window["visible"])
                     self.assertEqual("Velmora.exe", window["exe"])
+                    # Both windows of the login screen: frameless, system menu, layered.
+                    self.assertEqual(WS_SYSMENU | WS_MINIMIZEBOX, window["style"] & (WS_SYSMENU | WS_MINIMIZEBOX))
+                    self.assertEqual(0, window["style"] & WS_CAPTION)
+                    self.assertTrue(window["exstyle"] & WS_EX_LAYERED)
                 width, height = client.probe.screenshot(os.path.join(shots, "smoke.png"))
                 self.assertEqual((1920, 1040), (width, height))
 
-                # Ending: WM_CLOSE to one of the pair; the background window asks first.
-                client.probe.close(windows[0]["hwnd"])
-
-                def ended_or_asked():
-                    if not client.running():
-                        return "ended"
-                    if any(EXIT_QUESTION in d["message"] for d in client.probe.dialogs()):
-                        return "asked"
-                    return None
-
-                if harness.wait_until(ended_or_asked, 30, 0.3, "the client to end or ask") == "asked":
-                    client.probe.answer_dialog(EXIT_QUESTION, "yes")
+                # The exit question (WM_CONFIRM_EXIT), answered through the probe: No keeps
+                # the client running, Yes ends it.
+                asking = self.ask_to_exit(client, windows)
+                client.probe.answer_dialog(EXIT_QUESTION, "no")
+                harness.wait_until(lambda: not any(EXIT_QUESTION in d["message"] for d in client.probe.dialogs()),
+                                   20, 0.3, "the question to go away")
+                self.assertTrue(client.running())
+                self.assertEqual(2, len(client.windows()))
+                client.probe.post(asking, WM_CONFIRM_EXIT)
+                dialog = client.probe.answer_dialog(EXIT_QUESTION, "yes")
+                self.assertEqual("提示", dialog["text"])
                 self.assertEqual(0, client.wait_exit(30))
                 self.assertEqual([], client.windows())
             # Whatever the client asked of the platform is in its log (printed for diagnosis).
