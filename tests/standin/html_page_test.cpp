@@ -197,9 +197,8 @@ TEST(StandinHtml, RandomInputNeverBreaksTheParserOrTheLayout) {
                 EXPECT_LT(run.link, int(page.links.size()));
         }
         const PageLayout layout =
-            LayoutPage(page, int(random() % 300), [](TextStyle, const std::wstring& t) {
-                return int(t.size()) * 7;
-            });
+            LayoutPage(page, int(random() % 300),
+                       [](TextStyle, const std::wstring& t) { return int(t.size()) * 7; });
         EXPECT_GE(layout.height, 0);
     }
 }
@@ -224,9 +223,9 @@ PageLayout Lay(const std::wstring& html, int width) {
     metrics.bodyHeight = 20;
     metrics.margin = 10;
     metrics.blockGap = 5;
-    return LayoutPage(ParseHtml(html, L"http://h/"), width,
-                      [](TextStyle, const std::wstring& t) { return int(t.size()) * 10; },
-                      metrics);
+    return LayoutPage(
+        ParseHtml(html, L"http://h/"), width,
+        [](TextStyle, const std::wstring& t) { return int(t.size()) * 10; }, metrics);
 }
 
 std::vector<std::wstring> LineTexts(const PageLayout& layout) {
@@ -250,7 +249,8 @@ TEST(StandinLayout, WrapsWordsCjkAndLongWords) {
         {L"<p>aaa bbb ccc</p>", 100, {L"aaa bbb", L"ccc"}},
         {L"<p>aaa bbb ccc</p>", 130, {L"aaa bbb ccc"}},
         {L"<p>  lead  and trail  </p>", 300, {L"lead and trail"}},
-        {L"<p>\x4E2D\x6587\x4E2D\x6587\x4E2D\x6587\x4E2D\x6587\x4E2D\x6587</p>", 60,
+        {L"<p>\x4E2D\x6587\x4E2D\x6587\x4E2D\x6587\x4E2D\x6587\x4E2D\x6587</p>",
+         60,
          {L"\x4E2D\x6587\x4E2D\x6587", L"\x4E2D\x6587\x4E2D\x6587", L"\x4E2D\x6587"}},
         {L"<p>abcdefghijkl</p>", 70, {L"abcde", L"fghij", L"kl"}},
         {L"<p>ab <a href=x>cd ef</a> gh</p>", 80, {L"ab cd", L"ef gh"}},
@@ -261,9 +261,9 @@ TEST(StandinLayout, WrapsWordsCjkAndLongWords) {
 }
 
 TEST(StandinLayout, PlacesBlocksAndFindsLinks) {
-    const PageLayout layout =
-        Lay(L"<title>T</title><p>go <a href=/a>here</a></p><ul><li><a href=/b target=_blank>b</a></ul>",
-            400);
+    const PageLayout layout = Lay(
+        L"<title>T</title><p>go <a href=/a>here</a></p><ul><li><a href=/b target=_blank>b</a></ul>",
+        400);
     // Title line at the margin, then the paragraph below it, then the list item indented.
     ASSERT_GE(layout.pieces.size(), 4u);
     EXPECT_EQ(TextStyle::Title, layout.pieces[0].style);

@@ -17,10 +17,10 @@
 
 namespace {
 
-const CLSID kClsidWebBrowser = {0x8856F961, 0x340A, 0x11D0,
-                                {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
-const IID kIidCustomDoc = {0x3050f3f0, 0x98b5, 0x11cf,
-                           {0xbb, 0x82, 0x00, 0xaa, 0x00, 0xbd, 0xce, 0x0b}};
+const CLSID kClsidWebBrowser = {
+    0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
+const IID kIidCustomDoc = {
+    0x3050f3f0, 0x98b5, 0x11cf, {0xbb, 0x82, 0x00, 0xaa, 0x00, 0xbd, 0xce, 0x0b}};
 
 std::wstring PlatformBase() {
     wchar_t buffer[256] = {};
@@ -31,7 +31,8 @@ std::wstring PlatformBase() {
 // The platform's request log, fetched over HTTP like any other page.
 std::string PlatformLog() {
     std::string text;
-    HINTERNET session = InternetOpenW(L"standin-test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    HINTERNET session =
+        InternetOpenW(L"standin-test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     if (!session)
         return text;
     const std::wstring url = PlatformBase() + L"/__platform/log";
@@ -86,7 +87,9 @@ std::string VariantBytes(const VARIANT* v) {
 class EventSink : public IDispatch {
 public:
     std::vector<Event> events;
-    std::function<bool(const std::wstring&)> cancelBefore = [](const std::wstring&) { return false; };
+    std::function<bool(const std::wstring&)> cancelBefore = [](const std::wstring&) {
+        return false;
+    };
     bool cancelNewWindow = true;
     bool cancelError = true;
 
@@ -384,7 +387,8 @@ protected:
         m_site.window = s_window;
         ASSERT_TRUE(m_site.window);
         ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(kClsidWebBrowser, nullptr, CLSCTX_INPROC_SERVER,
-                                                  IID_IOleObject, reinterpret_cast<void**>(&m_ole)));
+                                                  IID_IOleObject,
+                                                  reinterpret_cast<void**>(&m_ole)));
         ASSERT_TRUE(GetModuleHandleW(L"StandinBrowser.dll"))
             << "CLSID_WebBrowser is not the stand-in in this prefix";
         DWORD misc = 0;
@@ -395,7 +399,8 @@ protected:
         GetClientRect(m_site.window, &rc);
         ASSERT_HRESULT_SUCCEEDED(
             m_ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &m_site, 0, m_site.window, &rc));
-        ASSERT_HRESULT_SUCCEEDED(m_ole->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&m_browser)));
+        ASSERT_HRESULT_SUCCEEDED(
+            m_ole->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&m_browser)));
         IConnectionPointContainer* container = nullptr;
         ASSERT_HRESULT_SUCCEEDED(m_ole->QueryInterface(IID_IConnectionPointContainer,
                                                        reinterpret_cast<void**>(&container)));
@@ -403,7 +408,8 @@ protected:
         container->Release();
         ASSERT_HRESULT_SUCCEEDED(m_point->Advise(static_cast<IDispatch*>(&m_sink), &m_cookie));
         IOleInPlaceObject* inPlace = nullptr;
-        ASSERT_HRESULT_SUCCEEDED(m_ole->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)));
+        ASSERT_HRESULT_SUCCEEDED(
+            m_ole->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)));
         inPlace->GetWindow(&m_view);
         inPlace->Release();
         ASSERT_TRUE(IsWindow(m_view));
@@ -469,7 +475,9 @@ protected:
         return PlatformLog().find("\"query\": \"" + query + "\"") != std::string::npos;
     }
 
-    std::wstring Page(const std::wstring& query) { return PlatformBase() + L"/t/page.html?" + query; }
+    std::wstring Page(const std::wstring& query) {
+        return PlatformBase() + L"/t/page.html?" + query;
+    }
 
     IDispatch* BrowserDispatch() { return static_cast<IDispatch*>(m_browser); }
 
@@ -524,7 +532,8 @@ TEST_F(StandinHostTest, DocumentObjectsAnswerWhatHostsAsk) {
     IDispatch* disp = nullptr;
     ASSERT_EQ(S_OK, m_browser->get_Document(&disp));
     IHTMLDocument2* doc = nullptr;
-    ASSERT_HRESULT_SUCCEEDED(disp->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&doc)));
+    ASSERT_HRESULT_SUCCEEDED(
+        disp->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&doc)));
     BSTR title = nullptr;
     ASSERT_HRESULT_SUCCEEDED(doc->get_title(&title));
     EXPECT_STREQ(L"Doc Title", title);
@@ -537,7 +546,8 @@ TEST_F(StandinHostTest, DocumentObjectsAnswerWhatHostsAsk) {
     IHTMLElement* element = nullptr;
     ASSERT_HRESULT_SUCCEEDED(doc->get_body(&element));
     IHTMLBodyElement* body = nullptr;
-    ASSERT_HRESULT_SUCCEEDED(element->QueryInterface(IID_IHTMLBodyElement, reinterpret_cast<void**>(&body)));
+    ASSERT_HRESULT_SUCCEEDED(
+        element->QueryInterface(IID_IHTMLBodyElement, reinterpret_cast<void**>(&body)));
     BSTR no = SysAllocString(L"no");
     EXPECT_HRESULT_SUCCEEDED(body->put_scroll(no));
     SysFreeString(no);
@@ -571,7 +581,9 @@ TEST_F(StandinHostTest, RightClickWithoutDocumentHandlerAsksTheSite) {
 }
 
 TEST_F(StandinHostTest, CancelAtBeforeNavigateSendsNoRequest) {
-    m_sink.cancelBefore = [](const std::wstring& url) { return url.find(L"cancel_me_7") != std::wstring::npos; };
+    m_sink.cancelBefore = [](const std::wstring& url) {
+        return url.find(L"cancel_me_7") != std::wstring::npos;
+    };
     ASSERT_HRESULT_SUCCEEDED(Go(Page(L"m=cancel_me_7")));
     ASSERT_HRESULT_SUCCEEDED(Go(Page(L"m=after_cancel")));
     ASSERT_TRUE(Completed(L"after_cancel"));
@@ -711,15 +723,16 @@ TEST_F(StandinHostTest, PostDataAndHeadersReachTheServer) {
     const size_t at = log.find("\"body\": \"user=alice&mark=posted_form_9\"");
     ASSERT_NE(std::string::npos, at) << log;
     const size_t lineStart = log.rfind('\n', at) + 1;
-    EXPECT_NE(std::string::npos, log.substr(lineStart, at - lineStart).find("\"method\": \"POST\""));
+    EXPECT_NE(std::string::npos,
+              log.substr(lineStart, at - lineStart).find("\"method\": \"POST\""));
     VariantClear(&url);
     VariantClear(&headers);
     VariantClear(&post);
 }
 
 TEST_F(StandinHostTest, PaintsTextAndLinks) {
-    const std::wstring page =
-        Page(L"title=%E4%B8%AD%E6%96%87%20Title&text=Some%20words&link=http%3A%2F%2Fx%2Fa&m=paint1");
+    const std::wstring page = Page(
+        L"title=%E4%B8%AD%E6%96%87%20Title&text=Some%20words&link=http%3A%2F%2Fx%2Fa&m=paint1");
     ASSERT_HRESULT_SUCCEEDED(Go(page));
     ASSERT_TRUE(CompletedExact(page));
     const std::vector<Link> links = ViewLinks(m_view);

@@ -24,7 +24,8 @@ std::wstring PlatformBase() {
 
 std::string PlatformLog() {
     std::string text;
-    HINTERNET session = InternetOpenW(L"standin-test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    HINTERNET session =
+        InternetOpenW(L"standin-test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     if (!session)
         return text;
     const std::wstring url = PlatformBase() + L"/__platform/log";
@@ -210,7 +211,9 @@ protected:
         return found;
     }
 
-    std::wstring Page(const std::wstring& query) { return PlatformBase() + L"/t/page.html?" + query; }
+    std::wstring Page(const std::wstring& query) {
+        return PlatformBase() + L"/t/page.html?" + query;
+    }
 
     static HWND s_form;
     CBrowserView m_view;
@@ -236,7 +239,8 @@ TEST_F(StandinViewTest, PageLoadReportsBeforeCompleteTitleAndDocument) {
 
 TEST_F(StandinViewTest, CancelAtBeforeNavigateSendsNoRequest) {
     m_form->onNotice = [&](const Notice& n) {
-        if (n.code == WEBNOTIFY_BEFORE_NAVIGATE && n.url.find(L"wd_entergame=1") != std::wstring::npos)
+        if (n.code == WEBNOTIFY_BEFORE_NAVIGATE &&
+            n.url.find(L"wd_entergame=1") != std::wstring::npos)
             m_view.m_bCancelNavigate = true;
     };
     const std::wstring game = Page(L"m=view_game&wd_entergame=1&wd_server=3");
@@ -278,7 +282,8 @@ TEST_F(StandinViewTest, BlankTargetLinkIsReportedAsNewWindowWithItsAddress) {
     EXPECT_EQ(target, m_view.GetUrl());
     // The page stays where it was and the address was never requested.
     ComPtr<IWebBrowser2> browser;
-    ASSERT_HRESULT_SUCCEEDED(m_view.QueryControl(IID_IWebBrowser2, reinterpret_cast<void**>(browser.Out())));
+    ASSERT_HRESULT_SUCCEEDED(
+        m_view.QueryControl(IID_IWebBrowser2, reinterpret_cast<void**>(browser.Out())));
     BSTR location = nullptr;
     browser->get_LocationURL(&location);
     EXPECT_EQ(start, std::wstring(location ? location : L""));

@@ -24,7 +24,9 @@ namespace {
 
 std::string g_out;
 
-void Emit(const std::string& text) { g_out += text; }
+void Emit(const std::string& text) {
+    g_out += text;
+}
 
 std::string Json(const std::wstring& text) {
     std::string out = "\"";
@@ -43,7 +45,9 @@ std::string Json(const std::wstring& text) {
     return out + "\"";
 }
 
-std::string Number(long long value) { return std::to_string(value); }
+std::string Number(long long value) {
+    return std::to_string(value);
+}
 
 std::string Rect(const RECT& r) {
     return "[" + Number(r.left) + "," + Number(r.top) + "," + Number(r.right) + "," +
@@ -75,7 +79,9 @@ std::map<DWORD, std::wstring> ProcessNames() {
     return names;
 }
 
-std::string Handle(HWND hwnd) { return Number(static_cast<long long>(reinterpret_cast<uintptr_t>(hwnd))); }
+std::string Handle(HWND hwnd) {
+    return Number(static_cast<long long>(reinterpret_cast<uintptr_t>(hwnd)));
+}
 
 std::string Describe(HWND hwnd, const std::map<DWORD, std::wstring>& names) {
     DWORD pid = 0;
@@ -86,18 +92,19 @@ std::string Describe(HWND hwnd, const std::map<DWORD, std::wstring>& names) {
     POINT origin = {0, 0};
     ClientToScreen(hwnd, &origin);
     auto name = names.find(pid);
-    std::string out = "{\"hwnd\":" + Handle(hwnd) + ",\"pid\":" + Number(pid) +
-                      ",\"exe\":" + Json(name == names.end() ? L"" : name->second) +
-                      ",\"class\":" + Json(ClassOf(hwnd)) + ",\"text\":" + Json(Text(hwnd)) +
-                      ",\"rect\":" + Rect(window) + ",\"client\":" + Rect(client) +
-                      ",\"origin\":[" + Number(origin.x) + "," + Number(origin.y) + "]" +
-                      ",\"style\":" + Number(static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_STYLE))) +
-                      ",\"exstyle\":" + Number(static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_EXSTYLE))) +
-                      ",\"visible\":" + (IsWindowVisible(hwnd) ? "true" : "false") +
-                      ",\"enabled\":" + (IsWindowEnabled(hwnd) ? "true" : "false") +
-                      ",\"owner\":" + Handle(GetWindow(hwnd, GW_OWNER)) +
-                      ",\"parent\":" + Handle(GetAncestor(hwnd, GA_PARENT)) +
-                      ",\"id\":" + Number(GetDlgCtrlID(hwnd));
+    std::string out =
+        "{\"hwnd\":" + Handle(hwnd) + ",\"pid\":" + Number(pid) +
+        ",\"exe\":" + Json(name == names.end() ? L"" : name->second) +
+        ",\"class\":" + Json(ClassOf(hwnd)) + ",\"text\":" + Json(Text(hwnd)) +
+        ",\"rect\":" + Rect(window) + ",\"client\":" + Rect(client) + ",\"origin\":[" +
+        Number(origin.x) + "," + Number(origin.y) + "]" +
+        ",\"style\":" + Number(static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_STYLE))) +
+        ",\"exstyle\":" + Number(static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_EXSTYLE))) +
+        ",\"visible\":" + (IsWindowVisible(hwnd) ? "true" : "false") +
+        ",\"enabled\":" + (IsWindowEnabled(hwnd) ? "true" : "false") +
+        ",\"owner\":" + Handle(GetWindow(hwnd, GW_OWNER)) +
+        ",\"parent\":" + Handle(GetAncestor(hwnd, GA_PARENT)) +
+        ",\"id\":" + Number(GetDlgCtrlID(hwnd));
     return out;
 }
 
@@ -163,8 +170,8 @@ int Dialogs() {
                 message += (message.empty() ? L"" : L"\n") + Text(child);
             if (cls == L"Button" && IsWindowVisible(child)) {
                 buttons += (buttons.empty() ? "" : ",");
-                buttons += "{\"id\":" + Number(GetDlgCtrlID(child)) + ",\"text\":" + Json(Text(child)) +
-                           ",\"hwnd\":" + Handle(child) + "}";
+                buttons += "{\"id\":" + Number(GetDlgCtrlID(child)) +
+                           ",\"text\":" + Json(Text(child)) + ",\"hwnd\":" + Handle(child) + "}";
             }
         }
         Emit(Describe(hwnd, names) + ",\"message\":" + Json(message) + ",\"buttons\":[" + buttons +
@@ -179,7 +186,8 @@ HWND ParseHwnd(const wchar_t* text) {
 }
 
 int Fail(const char* message) {
-    Emit(std::string("{\"error\":") + Json(std::wstring(message, message + strlen(message))) + "}\n");
+    Emit(std::string("{\"error\":") + Json(std::wstring(message, message + strlen(message))) +
+         "}\n");
     return 1;
 }
 
@@ -285,9 +293,9 @@ int Run(int argc, wchar_t** argv) {
         return 0;
     }
     if (command == L"post" && argc >= 6) {
-        const BOOL ok = PostMessageW(ParseHwnd(argv[2]), UINT(wcstoul(argv[3], nullptr, 0)),
-                                     WPARAM(wcstoul(argv[4], nullptr, 0)),
-                                     LPARAM(wcstol(argv[5], nullptr, 0)));
+        const BOOL ok =
+            PostMessageW(ParseHwnd(argv[2]), UINT(wcstoul(argv[3], nullptr, 0)),
+                         WPARAM(wcstoul(argv[4], nullptr, 0)), LPARAM(wcstol(argv[5], nullptr, 0)));
         Emit(ok ? "{\"ok\":true}\n" : "{\"ok\":false}\n");
         return ok ? 0 : 1;
     }

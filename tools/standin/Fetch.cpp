@@ -159,8 +159,8 @@ std::wstring DecodeBody(const std::string& bytes, const std::wstring& contentTyp
         skip = 3;
     if (bytes.size() <= skip)
         return std::wstring();
-    const int length = MultiByteToWideChar(codePage, 0, bytes.data() + skip,
-                                           int(bytes.size() - skip), nullptr, 0);
+    const int length =
+        MultiByteToWideChar(codePage, 0, bytes.data() + skip, int(bytes.size() - skip), nullptr, 0);
     if (length <= 0)
         return std::wstring();
     std::wstring text(size_t(length), L'\0');

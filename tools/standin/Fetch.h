@@ -13,8 +13,8 @@ struct FetchRequest {
 };
 
 struct FetchResult {
-    HRESULT error = S_OK; // an INET_E_* code when no HTTP answer came
-    DWORD status = 0;     // HTTP status
+    HRESULT error = S_OK;  // an INET_E_* code when no HTTP answer came
+    DWORD status = 0;      // HTTP status
     std::wstring finalUrl; // after redirects
     std::wstring contentType;
     std::string bytes;

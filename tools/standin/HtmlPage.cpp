@@ -8,9 +8,13 @@ bool IsSpace(wchar_t c) {
     return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\f';
 }
 
-bool IsAsciiAlpha(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
+bool IsAsciiAlpha(wchar_t c) {
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
+}
 
-wchar_t LowerAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c - L'A' + L'a') : c; }
+wchar_t LowerAscii(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') ? wchar_t(c - L'A' + L'a') : c;
+}
 
 std::wstring Trim(const std::wstring& text) {
     size_t begin = 0;
@@ -116,10 +120,10 @@ size_t ReadTag(const std::wstring& html, size_t pos, Tag* tag) {
 
 bool IsBlockTag(const std::wstring& name) {
     static const wchar_t* const kBlocks[] = {
-        L"p",       L"div",     L"br",      L"li",   L"ul",  L"ol",     L"tr",     L"table",
-        L"hr",      L"center",  L"blockquote", L"pre", L"form", L"section", L"article",
-        L"header",  L"footer",  L"nav",     L"dl",   L"dt",  L"dd",     L"body",   L"h1",
-        L"h2",      L"h3",      L"h4",      L"h5",   L"h6",  L"main",   L"aside",  L"address"};
+        L"p",      L"div",    L"br",         L"li",  L"ul",   L"ol",      L"tr",      L"table",
+        L"hr",     L"center", L"blockquote", L"pre", L"form", L"section", L"article", L"header",
+        L"footer", L"nav",    L"dl",         L"dt",  L"dd",   L"body",    L"h1",      L"h2",
+        L"h3",     L"h4",     L"h5",         L"h6",  L"main", L"aside",   L"address"};
     for (const wchar_t* block : kBlocks) {
         if (name == block)
             return true;
@@ -170,14 +174,15 @@ public:
             bool present = false;
             const std::wstring href = Trim(tag.Attribute(L"href", &present));
             if (present && m_page->links.size() < kMaxHtmlLinks) {
-                m_page->links.push_back(HtmlLink{ResolveUrl(m_pageUrl, href),
-                                                 Trim(tag.Attribute(L"target"))});
+                m_page->links.push_back(
+                    HtmlLink{ResolveUrl(m_pageUrl, href), Trim(tag.Attribute(L"target"))});
                 m_link = int(m_page->links.size()) - 1;
             }
             return;
         }
         if (tag.name == L"meta") {
-            if (!m_page->hasRefresh && AsciiLower(Trim(tag.Attribute(L"http-equiv"))) == L"refresh") {
+            if (!m_page->hasRefresh &&
+                AsciiLower(Trim(tag.Attribute(L"http-equiv"))) == L"refresh") {
                 int seconds = 0;
                 std::wstring url;
                 if (ParseRefreshContent(tag.Attribute(L"content"), &seconds, &url)) {
@@ -325,8 +330,8 @@ std::wstring DecodeEntities(const std::wstring& text) {
     static const struct {
         const wchar_t* name;
         wchar_t value;
-    } kNamed[] = {{L"amp", L'&'},  {L"lt", L'<'},     {L"gt", L'>'},    {L"quot", L'"'},
-                  {L"apos", L'\''}, {L"nbsp", 0xA0},  {L"copy", 0xA9},  {L"middot", 0xB7},
+    } kNamed[] = {{L"amp", L'&'},     {L"lt", L'<'},      {L"gt", L'>'},      {L"quot", L'"'},
+                  {L"apos", L'\''},   {L"nbsp", 0xA0},    {L"copy", 0xA9},    {L"middot", 0xB7},
                   {L"mdash", 0x2014}, {L"ndash", 0x2013}, {L"hellip", 0x2026}};
     std::wstring out;
     out.reserve(text.size());
@@ -415,7 +420,8 @@ bool ParseRefreshContent(const std::wstring& content, int* seconds, std::wstring
         address = Trim(rest);
         if (address.size() >= 2 && (address[0] == L'\'' || address[0] == L'"')) {
             const size_t close = address.find(address[0], 1);
-            address = address.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1);
+            address =
+                address.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1);
         }
     }
     *seconds = int(value);
@@ -445,7 +451,8 @@ std::wstring ResolveUrl(const std::wstring& base, const std::wstring& ref) {
         return origin + path + clean;
     const size_t refRest = clean.find_first_of(L"?#");
     std::wstring refPath = clean.substr(0, refRest);
-    const std::wstring refTail = refRest == std::wstring::npos ? std::wstring() : clean.substr(refRest);
+    const std::wstring refTail =
+        refRest == std::wstring::npos ? std::wstring() : clean.substr(refRest);
     if (refPath.empty() || refPath[0] != L'/')
         refPath = path.substr(0, path.rfind(L'/') + 1) + refPath;
     return origin + NormalizePath(refPath) + refTail;
@@ -459,10 +466,9 @@ HtmlPage ParseHtml(const std::wstring& input, const std::wstring& pageUrl) {
     std::wstring text;
     while (i < html.size()) {
         const wchar_t c = html[i];
-        const bool tagStart =
-            c == L'<' && i + 1 < html.size() &&
-            (IsAsciiAlpha(html[i + 1]) || html[i + 1] == L'/' || html[i + 1] == L'!' ||
-             html[i + 1] == L'?');
+        const bool tagStart = c == L'<' && i + 1 < html.size() &&
+                              (IsAsciiAlpha(html[i + 1]) || html[i + 1] == L'/' ||
+                               html[i + 1] == L'!' || html[i + 1] == L'?');
         if (!tagStart) {
             text.push_back(c);
             ++i;
@@ -490,7 +496,8 @@ HtmlPage ParseHtml(const std::wstring& input, const std::wstring& pageUrl) {
             tag.name == L"textarea") {
             // Raw text up to the matching end tag (or the end of the page).
             const size_t end = FindNoCase(html, L"</" + tag.name, i);
-            const std::wstring raw = html.substr(i, end == std::wstring::npos ? std::wstring::npos : end - i);
+            const std::wstring raw =
+                html.substr(i, end == std::wstring::npos ? std::wstring::npos : end - i);
             if (tag.name == L"title" && page.title.empty()) {
                 std::wstring title;
                 bool space = false;

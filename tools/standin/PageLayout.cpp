@@ -10,7 +10,9 @@ bool BreaksAnywhere(wchar_t c) {
            (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF);
 }
 
-bool IsBlank(wchar_t c) { return c == L' '; }
+bool IsBlank(wchar_t c) {
+    return c == L' ';
+}
 
 class LineWriter {
 public:

@@ -18,8 +18,8 @@ const UINT kMenuRefresh = 1;
 const size_t kMaxSummaryLinks = 200;
 
 // The CLSID this object answers for: the one hosts create.
-const CLSID kClsidWebBrowser = {0x8856F961, 0x340A, 0x11D0,
-                                {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
+const CLSID kClsidWebBrowser = {
+    0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
 
 // A BSTR owned for the length of a scope.
 class Bstr {
@@ -138,7 +138,9 @@ HRESULT StandinDocument::QueryInterface(REFIID iid, void** out) {
     return S_OK;
 }
 
-ULONG StandinDocument::AddRef() { return ULONG(InterlockedIncrement(&m_refs)); }
+ULONG StandinDocument::AddRef() {
+    return ULONG(InterlockedIncrement(&m_refs));
+}
 
 ULONG StandinDocument::Release() {
     const LONG refs = InterlockedDecrement(&m_refs);
@@ -153,7 +155,9 @@ HRESULT StandinDocument::GetTypeInfoCount(UINT* count) {
     *count = 0;
     return S_OK;
 }
-HRESULT StandinDocument::GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
+HRESULT StandinDocument::GetTypeInfo(UINT, LCID, ITypeInfo**) {
+    return E_NOTIMPL;
+}
 HRESULT StandinDocument::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
     return DISP_E_UNKNOWNNAME;
 }
@@ -180,16 +184,22 @@ HRESULT StandinDocument::get_body(IHTMLElement** out) {
     return S_OK;
 }
 
-HRESULT StandinDocument::get_title(BSTR* out) { return CopyText(m_title, out); }
+HRESULT StandinDocument::get_title(BSTR* out) {
+    return CopyText(m_title, out);
+}
 
 HRESULT StandinDocument::put_title(BSTR title) {
     m_title = title ? std::wstring(title, SysStringLen(title)) : std::wstring();
     return S_OK;
 }
 
-HRESULT StandinDocument::get_URL(BSTR* out) { return CopyText(m_url, out); }
+HRESULT StandinDocument::get_URL(BSTR* out) {
+    return CopyText(m_url, out);
+}
 
-HRESULT StandinDocument::get_readyState(BSTR* out) { return CopyText(L"complete", out); }
+HRESULT StandinDocument::get_readyState(BSTR* out) {
+    return CopyText(L"complete", out);
+}
 
 HRESULT StandinDocument::SetUIHandler(IDocHostUIHandler* handler) {
     m_handler = ComPtr<IDocHostUIHandler>(handler);
@@ -211,7 +221,9 @@ HRESULT StandinDocument::Window::QueryInterface(REFIID iid, void** out) {
 HRESULT StandinDocument::Window::GetTypeInfoCount(UINT* count) {
     return m_document->GetTypeInfoCount(count);
 }
-HRESULT StandinDocument::Window::GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
+HRESULT StandinDocument::Window::GetTypeInfo(UINT, LCID, ITypeInfo**) {
+    return E_NOTIMPL;
+}
 HRESULT StandinDocument::Window::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
     return DISP_E_UNKNOWNNAME;
 }
@@ -252,12 +264,14 @@ HRESULT StandinDocument::Body::QueryInterface(REFIID iid, void** out) {
 HRESULT StandinDocument::Body::GetTypeInfoCount(UINT* count) {
     return m_document->GetTypeInfoCount(count);
 }
-HRESULT StandinDocument::Body::GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
+HRESULT StandinDocument::Body::GetTypeInfo(UINT, LCID, ITypeInfo**) {
+    return E_NOTIMPL;
+}
 HRESULT StandinDocument::Body::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
     return DISP_E_UNKNOWNNAME;
 }
-HRESULT StandinDocument::Body::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
-                                      EXCEPINFO*, UINT*) {
+HRESULT StandinDocument::Body::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                      UINT*) {
     return DISP_E_MEMBERNOTFOUND;
 }
 HRESULT StandinDocument::Body::put_scroll(BSTR value) {
@@ -266,7 +280,9 @@ HRESULT StandinDocument::Body::put_scroll(BSTR value) {
         m_document->m_browser->SetNoScroll(AsciiLower(m_document->m_scroll) == L"no");
     return S_OK;
 }
-HRESULT StandinDocument::Body::get_scroll(BSTR* out) { return CopyText(m_document->m_scroll, out); }
+HRESULT StandinDocument::Body::get_scroll(BSTR* out) {
+    return CopyText(m_document->m_scroll, out);
+}
 
 // --- browser: lifetime and COM plumbing -------------------------------------------------------
 
@@ -331,7 +347,9 @@ HRESULT StandinBrowser::QueryInterface(REFIID iid, void** out) {
     return S_OK;
 }
 
-ULONG StandinBrowser::AddRef() { return ULONG(InterlockedIncrement(&m_refs)); }
+ULONG StandinBrowser::AddRef() {
+    return ULONG(InterlockedIncrement(&m_refs));
+}
 
 ULONG StandinBrowser::Release() {
     const LONG refs = InterlockedDecrement(&m_refs);
@@ -346,7 +364,9 @@ HRESULT StandinBrowser::GetTypeInfoCount(UINT* count) {
     *count = 0;
     return S_OK;
 }
-HRESULT StandinBrowser::GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
+HRESULT StandinBrowser::GetTypeInfo(UINT, LCID, ITypeInfo**) {
+    return E_NOTIMPL;
+}
 HRESULT StandinBrowser::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
     return DISP_E_UNKNOWNNAME;
 }
@@ -362,7 +382,9 @@ HRESULT StandinBrowser::GetClassID(CLSID* out) {
     return S_OK;
 }
 
-HRESULT StandinBrowser::GetUserClassID(CLSID* out) { return GetClassID(out); }
+HRESULT StandinBrowser::GetUserClassID(CLSID* out) {
+    return GetClassID(out);
+}
 
 HRESULT StandinBrowser::GetGUID(DWORD kind, GUID* out) {
     if (!out)
@@ -449,8 +471,7 @@ void StandinBrowser::Fire(DISPID id, VARIANTARG* reversedArgs, UINT count) {
 
 bool StandinBrowser::FireBeforeNavigate2(const std::wstring& url, LONG flags,
                                          const std::wstring& targetFrame,
-                                         const std::string& postData,
-                                         const std::wstring& headers) {
+                                         const std::string& postData, const std::wstring& headers) {
     ScopedVariant vUrl, vFlags, vFrame, vPostInner, vHeaders;
     V_VT(&vUrl.v) = VT_BSTR;
     V_BSTR(&vUrl.v) = Bstr(url).Detach();
@@ -591,8 +612,7 @@ HRESULT StandinBrowser::Navigate2(VARIANT* url, VARIANT* flags, VARIANT* targetF
 
 HRESULT StandinBrowser::BeginNavigation(const std::wstring& url, LONG flags,
                                         const std::wstring& targetFrame,
-                                        const std::string& postData,
-                                        const std::wstring& headers) {
+                                        const std::string& postData, const std::wstring& headers) {
     if (m_closed || !m_notify)
         return E_FAIL;
     if (url.empty())
@@ -758,7 +778,9 @@ HRESULT StandinBrowser::Refresh() {
     return S_OK;
 }
 
-HRESULT StandinBrowser::Refresh2(VARIANT*) { return Refresh(); }
+HRESULT StandinBrowser::Refresh2(VARIANT*) {
+    return Refresh();
+}
 
 HRESULT StandinBrowser::Stop() {
     ++m_serial; // whatever is still loading is dropped when it arrives
@@ -791,8 +813,12 @@ HRESULT StandinBrowser::get_Document(IDispatch** out) {
     return S_OK;
 }
 
-HRESULT StandinBrowser::get_LocationURL(BSTR* out) { return CopyText(m_locationUrl, out); }
-HRESULT StandinBrowser::get_LocationName(BSTR* out) { return CopyText(m_title, out); }
+HRESULT StandinBrowser::get_LocationURL(BSTR* out) {
+    return CopyText(m_locationUrl, out);
+}
+HRESULT StandinBrowser::get_LocationName(BSTR* out) {
+    return CopyText(m_title, out);
+}
 
 HRESULT StandinBrowser::get_Busy(VARIANT_BOOL* out) {
     if (!out)
@@ -1106,8 +1132,7 @@ HRESULT StandinBrowser::GetMiscStatus(DWORD, DWORD* status) {
 
 // --- windows ----------------------------------------------------------------------------------
 
-LRESULT CALLBACK StandinBrowser::NotifyProc(HWND hwnd, UINT message, WPARAM wParam,
-                                            LPARAM lParam) {
+LRESULT CALLBACK StandinBrowser::NotifyProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* browser = reinterpret_cast<StandinBrowser*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (message == WM_LOADED) {
         std::unique_ptr<FetchResult> result(reinterpret_cast<FetchResult*>(lParam));
@@ -1203,8 +1228,8 @@ LRESULT StandinBrowser::OnViewMessage(UINT message, WPARAM wParam, LPARAM lParam
             POINT cursor;
             GetCursorPos(&cursor);
             ScreenToClient(hwnd, &cursor);
-            SetCursor(LoadCursorW(nullptr,
-                                  LinkAtClient(cursor.x, cursor.y) >= 0 ? IDC_HAND : IDC_ARROW));
+            SetCursor(
+                LoadCursorW(nullptr, LinkAtClient(cursor.x, cursor.y) >= 0 ? IDC_HAND : IDC_ARROW));
             return TRUE;
         }
         break;
@@ -1246,8 +1271,8 @@ HFONT StandinBrowser::FontFor(TextStyle style) {
         lf.lfQuality = CLEARTYPE_QUALITY;
         lstrcpynW(lf.lfFaceName, L"WenQuanYi Micro Hei", LF_FACESIZE);
         lf.lfHeight = style == TextStyle::Title ? -22 : style == TextStyle::Heading ? -18 : -14;
-        lf.lfWeight = (style == TextStyle::Title || style == TextStyle::Heading) ? FW_BOLD
-                                                                                 : FW_NORMAL;
+        lf.lfWeight =
+            (style == TextStyle::Title || style == TextStyle::Heading) ? FW_BOLD : FW_NORMAL;
         lf.lfUnderline = style == TextStyle::Link;
         m_fonts[index].Reset(CreateFontIndirectW(&lf));
     }
@@ -1296,8 +1321,8 @@ void StandinBrowser::Relayout() {
 void StandinBrowser::Paint(HDC target, const RECT& client) {
     // Drawn off-screen first so that a refreshing page does not flicker.
     UniqueMemoryDc dc(CreateCompatibleDC(target));
-    UniqueBitmap bitmap(CreateCompatibleBitmap(target, std::max(1L, client.right),
-                                               std::max(1L, client.bottom)));
+    UniqueBitmap bitmap(
+        CreateCompatibleBitmap(target, std::max(1L, client.right), std::max(1L, client.bottom)));
     if (!dc || !bitmap)
         return;
     SelectGuard bitmapGuard(dc.Get(), bitmap.Get());
@@ -1316,7 +1341,9 @@ void StandinBrowser::Paint(HDC target, const RECT& client) {
     BitBlt(target, 0, 0, client.right, client.bottom, dc.Get(), 0, 0, SRCCOPY);
 }
 
-int StandinBrowser::LinkAtClient(int x, int y) const { return LinkAt(m_layout, x, y + m_scrollY); }
+int StandinBrowser::LinkAtClient(int x, int y) const {
+    return LinkAt(m_layout, x, y + m_scrollY);
+}
 
 // The view's window text describes the page for tools that drive it from outside (the test
 // harness): "URL\t...", "TITLE\t...", then "LINK\tindex\tx\ty\twidth\theight\ttarget\thref" for

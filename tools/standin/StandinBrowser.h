@@ -37,8 +37,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
-                                     EXCEPINFO*, UINT*) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) override;
     // IHTMLDocument2
     HRESULT STDMETHODCALLTYPE get_parentWindow(IHTMLWindow2** out) override;
     HRESULT STDMETHODCALLTYPE get_body(IHTMLElement** out) override;
@@ -213,7 +213,8 @@ private:
         ULONG STDMETHODCALLTYPE AddRef() override { return m_browser->AddRef(); }
         ULONG STDMETHODCALLTYPE Release() override { return m_browser->Release(); }
         HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* out) override;
-        HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** out) override;
+        HRESULT STDMETHODCALLTYPE
+        GetConnectionPointContainer(IConnectionPointContainer** out) override;
         HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override;
         HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
         HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }

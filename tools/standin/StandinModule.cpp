@@ -7,8 +7,8 @@ HINSTANCE g_standinModule = nullptr;
 
 namespace {
 
-const CLSID kClsidWebBrowser = {0x8856F961, 0x340A, 0x11D0,
-                                {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
+const CLSID kClsidWebBrowser = {
+    0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
 
 class ClassFactory : public IClassFactory {
 public:
@@ -62,4 +62,6 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
 }
 
 // Never unloaded: fetch threads and window classes may outlive the last object.
-extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return S_FALSE; }
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+    return S_FALSE;
+}
