@@ -271,6 +271,10 @@ class Probe:
     def post(self, hwnd, message, wparam=0, lparam=0):
         return self._call("post", hwnd, message, wparam, lparam)
 
+    def send(self, hwnd, message, wparam=0, lparam=0):
+        """Delivers a message as sent (not queued), without waiting for the answer."""
+        return self._call("send", hwnd, message, wparam, lparam)
+
     def kill(self, pid):
         return self._call("kill", pid)
 

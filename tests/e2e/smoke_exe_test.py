@@ -22,7 +22,9 @@ class SmokeTest(unittest.TestCase):
         """Posts WM_CONFIRM_EXIT to the login window (whichever of the pair answers it) and
         waits for the question; returns the window that asked."""
         for window in windows:
-            client.probe.post(window["hwnd"], WM_CONFIRM_EXIT)
+            # Sent, as the background window sends it: a queued one would pass the client's
+            # message filter, which the window in the foreground may answer.
+            client.probe.send(window["hwnd"], WM_CONFIRM_EXIT)
             try:
                 harness.wait_until(lambda: any(EXIT_QUESTION in d["message"] for d in client.probe.dialogs()),
                                    8, 0.3, "the exit question")
@@ -61,7 +63,7 @@ class SmokeTest(unittest.TestCase):
                                    20, 0.3, "the question to go away")
                 self.assertTrue(client.running())
                 self.assertEqual(2, len(client.windows()))
-                client.probe.post(asking, WM_CONFIRM_EXIT)
+                client.probe.send(asking, WM_CONFIRM_EXIT)
                 dialog = client.probe.answer_dialog(EXIT_QUESTION, "yes")
                 self.assertEqual("提示", dialog["text"])
                 self.assertEqual(0, client.wait_exit(30))

@@ -8,7 +8,8 @@
 //   winprobe click HWND X Y [right]  posts a button press and release at client point (X, Y)
 //   winprobe mouse X Y [right]       real input: moves the cursor to screen (X, Y) and clicks
 //   winprobe close HWND              posts WM_CLOSE
-//   winprobe post HWND MSG WPARAM LPARAM
+//   winprobe post HWND MSG WPARAM LPARAM    queued (passes the client's message filter)
+//   winprobe send HWND MSG WPARAM LPARAM    sent without waiting (SendNotifyMessage)
 //   winprobe screenshot FILE.bmp     the whole screen as a 24-bit BMP
 //   winprobe kill PID                terminates a process
 #include <windows.h>
@@ -292,10 +293,11 @@ int Run(int argc, wchar_t** argv) {
         Emit("{\"ok\":true}\n");
         return 0;
     }
-    if (command == L"post" && argc >= 6) {
+    if ((command == L"post" || command == L"send") && argc >= 6) {
+        const auto deliver = command == L"post" ? &PostMessageW : &SendNotifyMessageW;
         const BOOL ok =
-            PostMessageW(ParseHwnd(argv[2]), UINT(wcstoul(argv[3], nullptr, 0)),
-                         WPARAM(wcstoul(argv[4], nullptr, 0)), LPARAM(wcstol(argv[5], nullptr, 0)));
+            deliver(ParseHwnd(argv[2]), UINT(wcstoul(argv[3], nullptr, 0)),
+                    WPARAM(wcstoul(argv[4], nullptr, 0)), LPARAM(wcstol(argv[5], nullptr, 0)));
         Emit(ok ? "{\"ok\":true}\n" : "{\"ok\":false}\n");
         return ok ? 0 : 1;
     }
