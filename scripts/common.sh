@@ -125,3 +125,11 @@ velmora_cleanup() {
         wait "$VELMORA_XVFB_PID" 2>/dev/null || true
     fi
 }
+
+# Starts the prefix's wineserver and system processes up front, detached from our output.
+# Otherwise the first test run after a quiet spell spawns them with its own stdout and ctest
+# waits for them to let go of the pipe (seconds per test).
+velmora_start_wine() {
+    wineserver -p >/dev/null 2>&1 </dev/null
+    wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
