@@ -337,16 +337,22 @@ def measure_download(a, log):
     have_driver = os.path.exists(driver)
     res = {"loop": [], "downloader": [], "curl": [], "loop_mem": [], "downloader_mem": []}
     for run in range(a.runs):
-        out = subprocess.run(["curl", "-s", "-o", target, "-w", "%{time_total}", url],
-                             capture_output=True, text=True, check=True)
-        res["curl"].append(a.download_bytes / float(out.stdout) / MB)
-        seconds, growth = run_transfer(["wine", loop, url, target], "bench_wininet", log)
-        res["loop"].append(a.download_bytes / seconds / MB)
-        res["loop_mem"].append(growth)
-        if have_driver:
-            seconds, growth = run_transfer(["wine", driver, url, target], "bench_downloader", log)
-            res["downloader"].append(a.download_bytes / seconds / MB)
-            res["downloader_mem"].append(growth)
+        # Each transfer starts without a target file, and the two programs take turns at
+        # going first, so neither gains from what the other left behind.
+        order = [("loop", loop), ("downloader", driver)] if have_driver else [("loop", loop)]
+        if run % 2:
+            order.reverse()
+        for who, exe in [("curl", None)] + order:
+            if os.path.exists(target):
+                os.remove(target)
+            if exe is None:
+                out = subprocess.run(["curl", "-s", "-o", target, "-w", "%{time_total}", url],
+                                     capture_output=True, text=True, check=True)
+                res["curl"].append(a.download_bytes / float(out.stdout) / MB)
+                continue
+            seconds, growth = run_transfer(["wine", exe, url, target], os.path.basename(exe), log)
+            res[who].append(a.download_bytes / seconds / MB)
+            res[who + "_mem"].append(growth)
         if os.path.exists(target):
             os.remove(target)
         log("download run %d: loop %.1f MB/s, downloader %s, curl %.1f MB/s" % (
