@@ -362,7 +362,7 @@ def measure_download(a, log):
 
 
 def verdict(ok):
-    return "met" if ok else "**missed**"
+    return "yes" if ok else "**no**"
 
 
 def main():
@@ -401,8 +401,8 @@ def main():
     idle = measure_idle(a, screen, log, all_placed)
 
     rows = []
-    rows.append(("stripped release exe, artwork included", "%d bytes (%.2f MB)" % (size, size / MB),
-                 "—", "≤ 1.00 MB", verdict(size <= MB)))
+    rows.append(("stripped release exe, artwork included", "%d bytes" % size, "—",
+                 "%.2f MB (≤ 1.00 MB)" % (size / MB), verdict(size <= MB)))
 
     ratio = median(times["client"]) / median(times["bare"])
     allowed = 1.3 * median(times["bare"]) + median(page)
@@ -418,7 +418,8 @@ def main():
                  verdict(median(times["client"]) <= allowed)))
 
     extra = median(rss["client"]) - median(rss["bare"])
-    rows.append(("resident memory once the login screen shows", fmt(rss["client"], "MiB", 1),
+    shown = "the login screen shows" if all_placed else "the client's windows exist"
+    rows.append(("resident memory once " + shown, fmt(rss["client"], "MiB", 1),
                  "bare window %s" % fmt(rss["bare"], "MiB", 1),
                  "%+.1f MiB (≤ +12 MiB)" % extra, verdict(extra <= 12)))
 
@@ -451,7 +452,7 @@ def main():
                  "%+.0f ms (≤ + %.0f ms for the workers' wake-ups)" % (extra, allowance),
                  verdict(extra <= allowance)))
 
-    header = ("figure", "client", "reference (same run)", "result", "goal")
+    header = ("figure", "client", "reference (same run)", "result (goal)", "goal met")
     lines = ["| " + " | ".join(header) + " |", "|" + "---|" * len(header)]
     lines += ["| " + " | ".join(r) + " |" for r in rows]
     stamp = time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime())
