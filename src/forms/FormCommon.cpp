@@ -13,4 +13,6 @@ HBITMAP LoadBitmapResource(int id) {
     return LoadBitmapW(GetGlobalModule().m_hInstance, MAKEINTRESOURCEW(id));
 }
 
-HCURSOR HandCursor() { return LoadCursorW(nullptr, IDC_HAND); }
+HCURSOR HandCursor() {
+    return LoadCursorW(nullptr, IDC_HAND);
+}

@@ -42,7 +42,9 @@ void SetBox(CZKBaseControl& control, const Box& b) {
     control.SetRect(&rc);
 }
 
-Size2 ButtonSize(const CZKButton& b) { return Size2{b.GetBitmapWidth(), b.GetBitmapHeight()}; }
+Size2 ButtonSize(const CZKButton& b) {
+    return Size2{b.GetBitmapWidth(), b.GetBitmapHeight()};
+}
 
 void LoadButton(CZKButton& button, int normal, int hoverAndPressed) {
     button.LoadBitmaps(normal, hoverAndPressed, hoverAndPressed, GetGlobalModule().m_hInstance);
@@ -123,8 +125,8 @@ void CFormGame::LayoutControls() {
     sizes.official = ButtonSize(m_btnOfficial);
     sizes.recharge = ButtonSize(m_btnRecharge);
     sizes.icon = Size2{m_imgIcon.GetWidth(), m_imgIcon.GetHeight()};
-    const GameLayout l = LayoutGameToolbar(client.right - client.left,
-                                           client.bottom - client.top, sizes);
+    const GameLayout l =
+        LayoutGameToolbar(client.right - client.left, client.bottom - client.top, sizes);
     SetBox(m_imgTitleBar, l.titleBar);
     SetBox(m_btnClose, l.close);
     SetBox(m_btnMax, l.max);
@@ -437,6 +439,5 @@ bool CFormGame::SetAutoRun(bool on) const {
     const std::wstring data = AutorunValue(path);
     return RegSetValueExW(key.Get(), kProductTitle, 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(data.c_str()),
-                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) ==
-           ERROR_SUCCESS;
+                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }

@@ -153,9 +153,8 @@ void CFormLogin::ShowLoginWindow() {
     GetClientRect(m_hWnd, &client);
     MoveWindow(m_view.GetHwnd(), 383, 234, 580, 355, FALSE);
     ShowWindow(m_hWnd, SW_HIDE);
-    const Point2 at =
-        CenterInWorkArea(work.right, work.bottom, client.right - client.left,
-                         client.bottom - client.top);
+    const Point2 at = CenterInWorkArea(work.right, work.bottom, client.right - client.left,
+                                       client.bottom - client.top);
     SetWindowPos(m_hWnd, topMost ? HWND_TOPMOST : HWND_TOP, at.x, at.y, 0, 0,
                  SWP_NOSIZE | SWP_NOREDRAW | SWP_SHOWWINDOW);
     ShowWindow(m_hWnd, SW_SHOWNORMAL);

@@ -77,10 +77,9 @@ bool CFormQQLogin::CenterAndShow() {
 void CFormQQLogin::Layout() {
     RECT client = {};
     GetClientRect(m_hWnd, &client);
-    const QQLayout l =
-        LayoutQQWindow(client.right - client.left, client.bottom - client.top,
-                       m_imgTitle.GetHeight(),
-                       Size2{m_btnClose.GetBitmapWidth(), m_btnClose.GetBitmapHeight()});
+    const QQLayout l = LayoutQQWindow(
+        client.right - client.left, client.bottom - client.top, m_imgTitle.GetHeight(),
+        Size2{m_btnClose.GetBitmapWidth(), m_btnClose.GetBitmapHeight()});
     SetBox(m_imgTitle, l.title);
     SetBox(m_btnClose, l.close);
     SetBox(m_lblCaption, l.caption);

@@ -35,8 +35,12 @@ FilterAction KeyboardRule(unsigned message, unsigned key, bool ctrlDown) {
     return FilterAction::None;
 }
 
-bool IsKeyboardMessage(unsigned message) { return message >= 0x0100 && message <= 0x0109; }
-bool IsMouseMessage(unsigned message) { return message >= 0x0200 && message <= 0x020E; }
+bool IsKeyboardMessage(unsigned message) {
+    return message >= 0x0100 && message <= 0x0109;
+}
+bool IsMouseMessage(unsigned message) {
+    return message >= 0x0200 && message <= 0x020E;
+}
 
 Box PlaceRight(int& x, int top, Size2 size) {
     Box b{x - size.cx, top, x, top + size.cy};
@@ -54,9 +58,13 @@ std::wstring UserNameFromUrl(const std::wstring& url, const std::wstring& curren
     return url.substr(pos + kKey.size());
 }
 
-bool IsGameEntryUrl(const std::wstring& url) { return Contains(url, L"wd_entergame=1"); }
+bool IsGameEntryUrl(const std::wstring& url) {
+    return Contains(url, L"wd_entergame=1");
+}
 
-std::wstring ServerIdFromUrl(const std::wstring& url) { return GetUrlParam(L"wd_server", url); }
+std::wstring ServerIdFromUrl(const std::wstring& url) {
+    return GetUrlParam(L"wd_server", url);
+}
 
 bool IsQQGatewayUrl(const std::wstring& url, const std::wstring& gatewayHost) {
     return Contains(url, L"http://" + gatewayHost + L"/qqconn/oauth/redirect_to_login.php");
@@ -66,7 +74,9 @@ bool IsAccountReturnUrl(const std::wstring& url, const std::wstring& accountHost
     return Contains(url, L"http://" + accountHost + L"/login?go");
 }
 
-bool IsReturnToLoginUrl(const std::wstring& url) { return Contains(url, L"wd_returnlogin=1"); }
+bool IsReturnToLoginUrl(const std::wstring& url) {
+    return Contains(url, L"wd_returnlogin=1");
+}
 
 bool IsSafeExternalUrl(const std::wstring& url) {
     if (!StartsWithNoCase(url, L"http://") && !StartsWithNoCase(url, L"https://"))
@@ -90,14 +100,14 @@ std::wstring OfficialUrl(const std::wstring& siteHost) {
 
 std::wstring RechargeUrl(const std::wstring& siteHost, const std::wstring& serverId,
                          const std::wstring& userName) {
-    return L"http://" + siteHost + L"/action/redirect_pay.php?gid=1078&sid=" + serverId +
-           L"&uid=" + userName + L"&role_id=";
+    return L"http://" + siteHost + L"/action/redirect_pay.php?gid=1078&sid=" + serverId + L"&uid=" +
+           userName + L"&role_id=";
 }
 
 std::wstring ServiceUrl(const std::wstring& siteHost, const std::wstring& serverId,
                         const std::wstring& userName) {
-    return L"http://" + siteHost + L"/action/redirect_kf.php?gid=1078&sid=" + serverId +
-           L"&uid=" + userName + L"&role_id=";
+    return L"http://" + siteHost + L"/action/redirect_kf.php?gid=1078&sid=" + serverId + L"&uid=" +
+           userName + L"&role_id=";
 }
 
 std::wstring AutorunValue(const std::wstring& exePath) {

@@ -46,9 +46,9 @@ std::wstring AutorunValue(const std::wstring& exePath);
 // ---- keys offered to a browser view -----------------------------------------------------
 
 enum class FilterAction {
-    None,           // not consumed here; translated and dispatched as usual
-    OfferToView,    // hand to the browser view's accelerator handling, return its answer
-    KeepBackUnder,  // login window: pull the background window under it, not consumed
+    None,          // not consumed here; translated and dispatched as usual
+    OfferToView,   // hand to the browser view's accelerator handling, return its answer
+    KeepBackUnder, // login window: pull the background window under it, not consumed
 };
 
 // The login and QQ windows offer the view only key releases, Ctrl+C/V/X/Z, Tab, Enter and

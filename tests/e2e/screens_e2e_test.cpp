@@ -34,7 +34,9 @@ std::wstring ExeFolder() {
     return folder.substr(0, folder.find_last_of(L'\\') + 1);
 }
 
-std::wstring ClientExe() { return ExeFolder() + L"Velmora.exe"; }
+std::wstring ClientExe() {
+    return ExeFolder() + L"Velmora.exe";
+}
 
 std::wstring DataFolder() {
     wchar_t appData[MAX_PATH] = {};
@@ -78,7 +80,9 @@ std::string Narrow(const std::wstring& text) {
     return out;
 }
 
-std::string Base() { return "http://127.0.0.1:" + Narrow(Env(L"VELMORA_E2E_PORT")); }
+std::string Base() {
+    return "http://127.0.0.1:" + Narrow(Env(L"VELMORA_E2E_PORT"));
+}
 
 // Tells the platform what its pages do next.
 bool SetScenario(const std::string& query) {
@@ -144,8 +148,8 @@ std::string Show(const RECT& r) {
            std::to_string(r.right) + ", " + std::to_string(r.bottom) + ")";
 }
 
-#define EXPECT_RECT(actual, l, t, r, b)                                                        \
-    EXPECT_TRUE(SameRect((actual), RECT{(l), (t), (r), (b)}))                                  \
+#define EXPECT_RECT(actual, l, t, r, b)                                                            \
+    EXPECT_TRUE(SameRect((actual), RECT{(l), (t), (r), (b)}))                                      \
         << Show(actual) << " expected " << Show(RECT{(l), (t), (r), (b)})
 
 // Screen pixels of a rectangle, row by row.
@@ -167,7 +171,9 @@ int YellowPixels(const RECT& rc) {
     return n;
 }
 
-std::wstring ShotPath(const wchar_t* name) { return Env(L"VELMORA_E2E_SHOTS") + L"\\" + name; }
+std::wstring ShotPath(const wchar_t* name) {
+    return Env(L"VELMORA_E2E_SHOTS") + L"\\" + name;
+}
 
 // The deepest visible child under a client point of `hwnd`.
 HWND DeepestChildAt(HWND hwnd, POINT pt) {
@@ -212,9 +218,9 @@ protected:
         wchar_t buffer[600] = {};
         DWORD size = sizeof(buffer) - sizeof(wchar_t);
         DWORD type = 0;
-        const bool found = RegQueryValueExW(key, L"Velmora", nullptr, &type,
-                                            reinterpret_cast<BYTE*>(buffer), &size) ==
-                           ERROR_SUCCESS;
+        const bool found =
+            RegQueryValueExW(key, L"Velmora", nullptr, &type, reinterpret_cast<BYTE*>(buffer),
+                             &size) == ERROR_SUCCESS;
         RegCloseKey(key);
         if (found && data)
             *data = buffer;
@@ -223,8 +229,8 @@ protected:
 
     void Start(const std::wstring& arguments = std::wstring()) {
         m_client.reset(new e2e::ClientProcess());
-        ASSERT_TRUE(m_client->Start(ClientExe(), arguments,
-                                    L"VELMORA_IEXPLORE_LOG=" + m_iexploreLog));
+        ASSERT_TRUE(
+            m_client->Start(ClientExe(), arguments, L"VELMORA_IEXPLORE_LOG=" + m_iexploreLog));
     }
     DWORD Pid() const { return m_client->Pid(); }
 
@@ -232,7 +238,9 @@ protected:
     std::vector<HWND> ClientWindows(bool includeHidden = true) const {
         return e2e::TopWindows(Pid(), L"tarselEntrel", includeHidden);
     }
-    static bool Layered(HWND hwnd) { return (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) != 0; }
+    static bool Layered(HWND hwnd) {
+        return (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) != 0;
+    }
     static bool IsQQSized(HWND hwnd) {
         const RECT rc = e2e::WindowRect(hwnd);
         return rc.right - rc.left == 800 && rc.bottom - rc.top == 500;
@@ -329,7 +337,8 @@ TEST_F(ScreensTest, NormalStartShowsTheLoginScreenOnceThePageHasLoaded) {
 
         // Loading: both windows outside every screen, no taskbar button yet.
         ASSERT_TRUE(FindLoginScreen());
-        ASSERT_TRUE(e2e::WaitUntil([&] { return IsWindowVisible(m_login) && IsWindowVisible(m_back); }));
+        ASSERT_TRUE(
+            e2e::WaitUntil([&] { return IsWindowVisible(m_login) && IsWindowVisible(m_back); }));
         for (HWND hwnd : {m_login, m_back}) {
             const RECT rc = e2e::WindowRect(hwnd);
             EXPECT_EQ(rc.left, -2000);
@@ -389,13 +398,15 @@ TEST_F(ScreensTest, EnteringAGameFillsTheWorkAreaAndTheToolbarOpensItsPages) {
     EXPECT_RECT(e2e::WindowRect(game), 0, 0, 1920, 1040);
     EXPECT_RECT(e2e::ChildRect(e2e::FindChild(game, L"")), 0, 27, 1920, 1040);
     EXPECT_FALSE(GetWindowLongW(game, GWL_EXSTYLE) & (WS_EX_LAYERED | WS_EX_TOOLWINDOW));
-    EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(m_login) && !IsWindowVisible(m_back); }));
+    EXPECT_TRUE(
+        e2e::WaitUntil([&] { return !IsWindowVisible(m_login) && !IsWindowVisible(m_back); }));
     EXPECT_EQ(m_requests.Count("/pelun/wd/enter.html?wd_entergame=1&wd_server=12&x=1"), 1)
         << "the game page loads once, in the game window only";
 
     // The page title "Velmora S12 game" replaces "Velmora": the yellow text grows to the right.
-    EXPECT_TRUE(e2e::WaitUntil([] { return YellowPixels(RECT{130, 3, 331, 24}) > 20; }))
-        << "caption did not follow the page title";
+    EXPECT_TRUE(e2e::WaitUntil([] {
+        return YellowPixels(RECT{130, 3, 331, 24}) > 20;
+    })) << "caption did not follow the page title";
     Sleep(300);
     EXPECT_TRUE(e2e::SaveScreenPng(RECT{0, 0, 1920, 1040}, ShotPath(L"game.png")));
 
@@ -517,7 +528,8 @@ TEST_F(ScreensTest, ClosingTheGameAsksAndBringsTheLoginScreenBack) {
     e2e::Click(game, 1906, 13);
     EXPECT_EQ(e2e::WaitAndAnswerMessageBox(Pid(), IDYES), kGameQuestion);
     EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindow(game); }));
-    EXPECT_TRUE(e2e::WaitUntil([&] { return IsWindowVisible(m_login) && IsWindowVisible(m_back); }));
+    EXPECT_TRUE(
+        e2e::WaitUntil([&] { return IsWindowVisible(m_login) && IsWindowVisible(m_back); }));
     EXPECT_EQ(GetForegroundWindow(), m_login);
     EXPECT_TRUE(e2e::WaitUntil([&] { return afterGame.Count("/pelun/wd/index.html?") >= 1; }));
     Sleep(2000);
@@ -541,7 +553,8 @@ TEST_F(ScreensTest, TheGamePageCanSendThePlayerBackWithoutAQuestion) {
     afterGame.Mark();
     EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindow(game); }, 30000));
     EXPECT_EQ(e2e::FindMessageBox(Pid()), nullptr);
-    EXPECT_TRUE(e2e::WaitUntil([&] { return IsWindowVisible(m_login) && IsWindowVisible(m_back); }));
+    EXPECT_TRUE(
+        e2e::WaitUntil([&] { return IsWindowVisible(m_login) && IsWindowVisible(m_back); }));
     EXPECT_TRUE(e2e::WaitUntil([&] { return afterGame.Count("/pelun/wd/index.html?") >= 1; }));
     EXPECT_TRUE(m_client->Running());
 }
@@ -633,8 +646,9 @@ TEST_F(ScreensTest, QQSignInOpensItsWindowAndHandsTheResultToTheLoginPage) {
     EXPECT_RECT(e2e::ChildRect(e2e::FindChild(first, L"")), 3, 27, 797, 496);
     EXPECT_FALSE(GetWindowLongW(first, GWL_EXSTYLE) & (WS_EX_TOOLWINDOW | WS_EX_TOPMOST));
     // Caption "Velmora" -> the long page title: yellow text far to the right.
-    EXPECT_TRUE(e2e::WaitUntil([] { return YellowPixels(RECT{560 + 150, 272, 560 + 400, 293}) > 20; }))
-        << "caption did not follow the page title";
+    EXPECT_TRUE(e2e::WaitUntil([] {
+        return YellowPixels(RECT{560 + 150, 272, 560 + 400, 293}) > 20;
+    })) << "caption did not follow the page title";
     Sleep(300);
     EXPECT_TRUE(e2e::SaveScreenPng(e2e::WindowRect(first), ShotPath(L"qq.png")));
     EXPECT_EQ(m_requests.Count("/qqconn/oauth/redirect_to_login.php?which=1"), 1);
@@ -650,7 +664,8 @@ TEST_F(ScreensTest, QQSignInOpensItsWindowAndHandsTheResultToTheLoginPage) {
 
     // The sign-in ends at the account site: the login page goes there, the QQ window goes,
     // and the login page carries on into the game.
-    EXPECT_TRUE(e2e::WaitUntil([&] { return m_requests.Count("/login?go&ticket=qq42") >= 1; }, 30000));
+    EXPECT_TRUE(
+        e2e::WaitUntil([&] { return m_requests.Count("/login?go&ticket=qq42") >= 1; }, 30000));
     EXPECT_TRUE(e2e::WaitUntil([&] { return QQWindows().empty(); }));
     EXPECT_NE(WaitGameWindow(), nullptr);
     EXPECT_GE(m_requests.Count("/pelun/wd/user.html?wd_username=qq42"), 1);

@@ -52,8 +52,8 @@ std::string Show(const RECT& r) {
            std::to_string(r.right) + ", " + std::to_string(r.bottom) + ")";
 }
 
-#define EXPECT_RECT(actual, l, t, r, b)                                                        \
-    EXPECT_TRUE(Same((actual), RECT{(l), (t), (r), (b)}))                                      \
+#define EXPECT_RECT(actual, l, t, r, b)                                                            \
+    EXPECT_TRUE(Same((actual), RECT{(l), (t), (r), (b)}))                                          \
         << Show(actual) << " expected " << Show(RECT{(l), (t), (r), (b)})
 
 void DeleteRunValue() {
@@ -74,8 +74,8 @@ protected:
         wcscpy(m_module->m_szTitle, L"Velmora");
         RegisterClientWindowClass(*m_module); // fails harmlessly when already registered
         // The login window only as the receiver of the client's messages.
-        ASSERT_TRUE(m_module->m_formLogin.Create(L"vmFormsTest", L"Velmora",
-                                                 GetModuleHandleW(nullptr)));
+        ASSERT_TRUE(
+            m_module->m_formLogin.Create(L"vmFormsTest", L"Velmora", GetModuleHandleW(nullptr)));
         m_module->m_formLogin.m_strGameUrl = L"about:blank";
         m_module->m_formLogin.m_strQQLoginUrl = L"about:blank";
         DeleteRunValue();
@@ -128,17 +128,32 @@ TEST_F(FormsWindowTest, GameWindowLayoutFollowsItsSize) {
     EXPECT_TRUE(game->m_bMaximized);
     EXPECT_EQ(GetWindowLongW(hwnd, GWL_STYLE) & ~(WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN),
               static_cast<LONG>(WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX));
-    EXPECT_EQ(GetWindowLongW(hwnd, GWL_EXSTYLE) & (WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST), 0);
+    EXPECT_EQ(
+        GetWindowLongW(hwnd, GWL_EXSTYLE) & (WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST), 0);
 
     struct Case {
         int width;
         RECT close, max, min, tray, setting, service, forum, official, recharge;
     } cases[] = {
-        {1920, {1892, 0, 1920, 27}, {1865, 0, 1892, 27}, {1837, 0, 1865, 27}, {1810, 0, 1837, 27},
-         {1752, 4, 1790, 22}, {1709, 4, 1747, 22}, {1666, 4, 1704, 22}, {1623, 4, 1661, 22},
+        {1920,
+         {1892, 0, 1920, 27},
+         {1865, 0, 1892, 27},
+         {1837, 0, 1865, 27},
+         {1810, 0, 1837, 27},
+         {1752, 4, 1790, 22},
+         {1709, 4, 1747, 22},
+         {1666, 4, 1704, 22},
+         {1623, 4, 1661, 22},
          {1580, 4, 1618, 22}},
-        {1250, {1222, 0, 1250, 27}, {1195, 0, 1222, 27}, {1167, 0, 1195, 27}, {1140, 0, 1167, 27},
-         {1082, 4, 1120, 22}, {1039, 4, 1077, 22}, {996, 4, 1034, 22}, {953, 4, 991, 22},
+        {1250,
+         {1222, 0, 1250, 27},
+         {1195, 0, 1222, 27},
+         {1167, 0, 1195, 27},
+         {1140, 0, 1167, 27},
+         {1082, 4, 1120, 22},
+         {1039, 4, 1077, 22},
+         {996, 4, 1034, 22},
+         {953, 4, 991, 22},
          {910, 4, 948, 22}},
     };
     for (const Case& c : cases) {
@@ -221,9 +236,9 @@ TEST_F(FormsWindowTest, StartAtBootValue) {
     wchar_t data[600] = {};
     DWORD size = sizeof(data) - sizeof(wchar_t);
     DWORD type = 0;
-    ASSERT_EQ(RegQueryValueExW(key, L"Velmora", nullptr, &type, reinterpret_cast<BYTE*>(data),
-                               &size),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegQueryValueExW(key, L"Velmora", nullptr, &type, reinterpret_cast<BYTE*>(data), &size),
+        ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(std::wstring(data), L"\"" + std::wstring(exe) + L"\" /autorun");
     EXPECT_EQ(size, (wcslen(data) + 1) * sizeof(wchar_t)); // the terminating null included

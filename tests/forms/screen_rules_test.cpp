@@ -13,9 +13,9 @@ TEST(ScreenRulesTest, UserNameIsTheWholeRestOfTheAddress) {
     } cases[] = {
         {L"http://h/p?wd_username=abc&wd_server=7", L"", L"abc&wd_server=7"},
         {L"http://h/p?wd_username=bob", L"old", L"bob"},
-        {L"http://h/p?a=1", L"old", L"old"},                // no name: keeps the old one
-        {L"http://h/p?WD_USERNAME=x", L"old", L"old"},      // case-sensitive
-        {L"http://h/p?wd_username=", L"old", L""},          // present but empty
+        {L"http://h/p?a=1", L"old", L"old"},           // no name: keeps the old one
+        {L"http://h/p?WD_USERNAME=x", L"old", L"old"}, // case-sensitive
+        {L"http://h/p?wd_username=", L"old", L""},     // present but empty
         {L"http://h/?wd_username=a&wd_username=b", L"", L"a&wd_username=b"}, // first one
         {L"", L"keep", L"keep"},
     };
@@ -54,8 +54,8 @@ TEST(ScreenRulesTest, GatewayAccountAndReturnAddresses) {
         {L"http://qq.example:81/qqconn/oauth/redirect_to_login.php?x=1", true, false, false},
         {L"https://qq.example:81/qqconn/oauth/redirect_to_login.php", false, false, false},
         {L"http://qq.example/qqconn/oauth/redirect_to_login.php", false, false, false}, // port
-        {L"http://other/?next=http://qq.example:81/qqconn/oauth/redirect_to_login.php", true,
-         false, false}, // anywhere in the address
+        {L"http://other/?next=http://qq.example:81/qqconn/oauth/redirect_to_login.php", true, false,
+         false}, // anywhere in the address
         {L"http://acc.example/login?go=1", false, true, false},
         {L"http://acc.example/login?gone", false, true, false},
         {L"http://acc.example/Login?go", false, false, false},
@@ -119,9 +119,8 @@ TEST(ScreenRulesTest, ToolbarPagesAndAutorunValue) {
 }
 
 TEST(ScreenRulesTest, KeyFilters) {
-    const unsigned KEYDOWN = 0x100, KEYUP = 0x101, CHAR = 0x102, SYSKEYDOWN = 0x104,
-                   LBDOWN = 0x201, LBUP = 0x202, RBDOWN = 0x204, MOVE = 0x200, WHEEL = 0x20A,
-                   TIMER = 0x113;
+    const unsigned KEYDOWN = 0x100, KEYUP = 0x101, CHAR = 0x102, SYSKEYDOWN = 0x104, LBDOWN = 0x201,
+                   LBUP = 0x202, RBDOWN = 0x204, MOVE = 0x200, WHEEL = 0x20A, TIMER = 0x113;
     using A = FilterAction;
     struct Case {
         unsigned msg;
@@ -155,7 +154,8 @@ TEST(ScreenRulesTest, KeyFilters) {
         {0x10A, 0x0D, false, A::None, A::None, A::None},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(LoginKeyFilter(c.msg, c.key, c.ctrl), c.login) << std::hex << c.msg << " " << c.key;
+        EXPECT_EQ(LoginKeyFilter(c.msg, c.key, c.ctrl), c.login)
+            << std::hex << c.msg << " " << c.key;
         EXPECT_EQ(QQKeyFilter(c.msg, c.key, c.ctrl), c.qq) << std::hex << c.msg << " " << c.key;
         EXPECT_EQ(GameKeyFilter(c.msg), c.game) << std::hex << c.msg;
     }
@@ -166,12 +166,28 @@ TEST(ScreenRulesTest, GameToolbarLayout) {
         int w, h;
         Box close, max, min, tray, setting, service, forum, official, recharge;
     } cases[] = {
-        {1920, 1040, {1892, 0, 1920, 27}, {1865, 0, 1892, 27}, {1837, 0, 1865, 27},
-         {1810, 0, 1837, 27}, {1752, 4, 1790, 22}, {1709, 4, 1747, 22}, {1666, 4, 1704, 22},
-         {1623, 4, 1661, 22}, {1580, 4, 1618, 22}},
-        {1250, 673, {1222, 0, 1250, 27}, {1195, 0, 1222, 27}, {1167, 0, 1195, 27},
-         {1140, 0, 1167, 27}, {1082, 4, 1120, 22}, {1039, 4, 1077, 22}, {996, 4, 1034, 22},
-         {953, 4, 991, 22}, {910, 4, 948, 22}},
+        {1920,
+         1040,
+         {1892, 0, 1920, 27},
+         {1865, 0, 1892, 27},
+         {1837, 0, 1865, 27},
+         {1810, 0, 1837, 27},
+         {1752, 4, 1790, 22},
+         {1709, 4, 1747, 22},
+         {1666, 4, 1704, 22},
+         {1623, 4, 1661, 22},
+         {1580, 4, 1618, 22}},
+        {1250,
+         673,
+         {1222, 0, 1250, 27},
+         {1195, 0, 1222, 27},
+         {1167, 0, 1195, 27},
+         {1140, 0, 1167, 27},
+         {1082, 4, 1120, 22},
+         {1039, 4, 1077, 22},
+         {996, 4, 1034, 22},
+         {953, 4, 991, 22},
+         {910, 4, 948, 22}},
     };
     for (const Case& c : cases) {
         const GameLayout l = LayoutGameToolbar(c.w, c.h);
@@ -205,10 +221,10 @@ TEST(ScreenRulesTest, Centring) {
         int workRight, workBottom, w, h;
         Point2 expected;
     } cases[] = {
-        {1920, 1040, 1213, 749, {353, 145}},  // login screen
-        {1920, 1040, 1250, 700, {335, 170}},  // restored game window
-        {1920, 1040, 800, 500, {560, 270}},   // QQ window
-        {1024, 738, 1213, 749, {-94, -5}},    // larger than the screen: truncation toward zero
+        {1920, 1040, 1213, 749, {353, 145}}, // login screen
+        {1920, 1040, 1250, 700, {335, 170}}, // restored game window
+        {1920, 1040, 800, 500, {560, 270}},  // QQ window
+        {1024, 738, 1213, 749, {-94, -5}},   // larger than the screen: truncation toward zero
         {1025, 739, 1250, 700, {-112, 19}},
     };
     for (const Case& c : cases)
