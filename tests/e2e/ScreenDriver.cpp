@@ -31,7 +31,7 @@ ClientProcess::~ClientProcess() {
 }
 
 bool ClientProcess::Start(const std::wstring& exe, const std::wstring& arguments,
-                          const std::wstring& environment) {
+                          const std::wstring& environment, const std::wstring& folder) {
     std::vector<wchar_t> block;
     if (!environment.empty()) {
         wchar_t* current = GetEnvironmentStringsW();
@@ -47,7 +47,8 @@ bool ClientProcess::Start(const std::wstring& exe, const std::wstring& arguments
     si.cb = sizeof(si);
     std::wstring line = L"\"" + exe + L"\" " + arguments;
     return CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                          block.empty() ? nullptr : block.data(), nullptr, &si, &m_pi) != FALSE;
+                          block.empty() ? nullptr : block.data(),
+                          folder.empty() ? nullptr : folder.c_str(), &si, &m_pi) != FALSE;
 }
 
 bool ClientProcess::Running() const {

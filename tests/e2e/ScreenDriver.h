@@ -21,9 +21,11 @@ public:
     ClientProcess(const ClientProcess&) = delete;
     ClientProcess& operator=(const ClientProcess&) = delete;
 
-    // Starts `exe` with `arguments`; `environment` adds "NAME=value" lines (\n separated).
+    // Starts `exe` with `arguments`; `environment` adds "NAME=value" lines (\n separated);
+    // `folder` is its current folder (empty: this process's).
     bool Start(const std::wstring& exe, const std::wstring& arguments,
-               const std::wstring& environment = std::wstring());
+               const std::wstring& environment = std::wstring(),
+               const std::wstring& folder = std::wstring());
     DWORD Pid() const { return m_pi.dwProcessId; }
     bool Running() const;
     // Exit code, or 0xFFFFFFFF when it did not end within the time.

@@ -236,8 +236,10 @@ protected:
 
     void Start(const std::wstring& arguments = std::wstring()) {
         m_client.reset(new e2e::ClientProcess());
-        ASSERT_TRUE(
-            m_client->Start(ClientExe(), arguments, L"VELMORA_IEXPLORE_LOG=" + m_iexploreLog));
+        // The stand-in for Internet Explorer lives in the client's current folder.
+        ASSERT_TRUE(m_client->Start(ClientExe(), arguments,
+                                    L"VELMORA_IEXPLORE_LOG=" + m_iexploreLog,
+                                    ExeFolder() + L"iexplore-stub"));
     }
     DWORD Pid() const { return m_client->Pid(); }
 
