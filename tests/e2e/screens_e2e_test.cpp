@@ -357,6 +357,9 @@ TEST_F(ScreensTest, NormalStartShowsTheLoginScreenOnceThePageHasLoaded) {
             EXPECT_FALSE(ex & WS_EX_APPWINDOW);
         }
 
+        // The browser waits outside the login window's client area.
+        EXPECT_RECT(e2e::ChildRect(e2e::FindChild(m_login, L"")), -100, -100, -50, -50);
+
         // Shown: centred on the work area, the browser in its place.
         ASSERT_TRUE(WaitLoginShown());
         EXPECT_RECT(e2e::WindowRect(m_login), 353, 145, 1566, 894);
