@@ -14,6 +14,7 @@ velmora_ensure_deps() {
     command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686 mingw-w64-tools)
     command -v g++ >/dev/null || need+=(g++)
     command -v python3 >/dev/null || need+=(python3)
+    command -v makensis >/dev/null || need+=(nsis)
     command -v Xvfb >/dev/null || need+=(xvfb xauth)
     command -v xdpyinfo >/dev/null || need+=(x11-utils)
     [ -d /usr/src/googletest/googletest ] || need+=(googletest)

@@ -15,6 +15,7 @@ import signal
 import struct
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 import unittest
@@ -131,8 +132,14 @@ class Prefix:
         self.ini = os.path.join(self.data_dir, "Entrel.ini")
 
     def run(self, *args, timeout=180):
-        return subprocess.run([self.wine_run] + list(args), stdout=subprocess.PIPE,
-                              stderr=subprocess.STDOUT, timeout=timeout)
+        # Output goes through a file: a pipe would stay open in the programs a setup program
+        # leaves running, and reading it would never end.
+        with tempfile.TemporaryFile() as output:
+            result = subprocess.run([self.wine_run] + list(args), stdout=output,
+                                    stderr=subprocess.STDOUT, timeout=timeout)
+            output.seek(0)
+            result.stdout = output.read()
+        return result
 
     def start(self, *args):
         return subprocess.Popen([self.wine_run] + list(args), stdout=subprocess.DEVNULL,
