@@ -6,6 +6,7 @@
 #include "forms/FormGame.h"
 #include "forms/FormQQLogin.h"
 #include "net/HttpDownloader.h"
+#include "net/SelfUpdate.h"
 
 #include <new>
 #include <utility>
@@ -194,14 +195,25 @@ int CGlobalModule::OnDownloadEvent(void* user, int32_t kind, int32_t event, int3
     return 0;
 }
 
-void CGlobalModule::OnRequestDone(int32_t, int32_t kind, DownloadRequest*) {
-    switch (kind) {
-    case REQ_BEACON_INSTALL:
-    case REQ_BEACON_UNINSTALL:
-        // Whatever the result: the install/uninstall run has done its one job.
-        PostMessageW(m_formLogin.GetHwnd(), WM_CLOSE_CLIENT, 0, 0);
-        break;
-    default:
-        break;
-    }
+UpdateContext CGlobalModule::MakeUpdateContext() {
+    UpdateContext context;
+    context.hwndLogin = m_formLogin.GetHwnd();
+    context.pDownloader = m_pDownloader;
+    context.strVersionCheckUrl = m_strVersionCheckUrl;
+    context.strVersionDownloadUrl = m_strVersionDownloadUrl;
+    context.pRemoteVersion = &m_strRemoteVersion;
+    context.pVersionCheckStarted = &m_bVersionCheckStarted;
+    context.pfnCallback = &CGlobalModule::OnDownloadEvent;
+    context.pUser = this;
+    return context;
+}
+
+void CGlobalModule::StartVersionCheck() { CSelfUpdate(MakeUpdateContext()).StartVersionCheck(); }
+
+void CGlobalModule::StartUpgraderDownload() {
+    CSelfUpdate(MakeUpdateContext()).StartUpgraderDownload();
+}
+
+void CGlobalModule::OnRequestDone(int32_t result, int32_t kind, DownloadRequest* request) {
+    CSelfUpdate(MakeUpdateContext()).OnRequestDone(result, kind, request);
 }

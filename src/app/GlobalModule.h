@@ -15,6 +15,7 @@
 class CFormGame;
 class CFormQQLogin;
 class CHttpDownloader;
+struct UpdateContext;
 
 class CGlobalModule : public CMessageFilter {
 public:
@@ -35,6 +36,9 @@ public:
     static int OnDownloadEvent(void* user, int32_t kind, int32_t event, int32_t result,
                                intptr_t extra);
     void OnRequestDone(int32_t result, int32_t kind, DownloadRequest* request);
+    // Fetches the remote version file (only the first call in a process does anything).
+    void StartVersionCheck();
+    void StartUpgraderDownload();
 
     HINSTANCE m_hInstance = nullptr;
     wchar_t m_szTitle[100] = {};
@@ -63,6 +67,7 @@ private:
     void ShowLoginScreenAgain();
     void RetireForm(CZKForm* form);
     void DeleteRetiredForms();
+    UpdateContext MakeUpdateContext();
 
     std::vector<CZKForm*> m_retiredForms; // on-demand forms whose objects await deletion
 };
