@@ -7,7 +7,7 @@
 #include "net/HttpDownloader.h"
 #include "net/Sha256.h"
 
-#include "../net/NetTestSupport.h"
+#include "NetTestSupport.h"
 #include "TestSupport.h"
 #include "fixtures/HttpFixture.h"
 
