@@ -99,6 +99,7 @@ VIAddVersionKey /LANG=2052 "LegalCopyright" "${PUBLISHER}"
 
 Var Upgrade      ; 1: silent upgrade started by the client
 Var InstallType  ; 1: fresh install, 2: replaces an installed client
+Var Installed    ; 1: a client was installed before
 Var Refer
 Var Uid
 Var WriteRefer   ; 1: write "Refer" (an upgrade keeps the user's channel unless one is given)
@@ -134,6 +135,7 @@ FunctionEnd
 Function .onInit
     StrCpy $Upgrade 0
     StrCpy $InstallType 1
+    StrCpy $Installed 0
     StrCpy $Refer "${REFER}"
     StrCpy $Uid "${UID}"
     StrCpy $WriteRefer 1
@@ -173,6 +175,7 @@ Function .onInit
     ${If} $R1 != ""
     ${AndIf} ${FileExists} "$R1\${CLIENT}"
         StrCpy $InstallType 2
+        StrCpy $Installed 1
     ${EndIf}
     ${If} $Upgrade == 1
         StrCpy $InstallType 2
@@ -219,14 +222,12 @@ Section "-Client"
     ${EndIf}
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
-    ; An upgrade keeps the shortcuts the player kept (or removed).
+    ; An upgrade of an installed client keeps the desktop as the player left it.
+    CreateDirectory "$SMPROGRAMS\${PRODUCT}"
+    CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\${CLIENT}" "" "$INSTDIR\${CLIENT}" 0
+    CreateShortcut "$SMPROGRAMS\${PRODUCT}\卸载 ${PRODUCT}.lnk" "$INSTDIR\${UNINSTALLER}"
     ${If} $Upgrade == 0
-    ${OrIfNot} ${FileExists} "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk"
-        CreateDirectory "$SMPROGRAMS\${PRODUCT}"
-        CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\${CLIENT}" "" "$INSTDIR\${CLIENT}" 0
-        CreateShortcut "$SMPROGRAMS\${PRODUCT}\卸载 ${PRODUCT}.lnk" "$INSTDIR\${UNINSTALLER}"
-    ${EndIf}
-    ${If} $Upgrade == 0
+    ${OrIf} $Installed == 0
         CreateShortcut "$DESKTOP\${PRODUCT}.lnk" "$INSTDIR\${CLIENT}" "" "$INSTDIR\${CLIENT}" 0
     ${EndIf}
 

@@ -308,6 +308,8 @@ class InstallerTest(unittest.TestCase):
         self.wine.write_ini(kept)
         with open(os.path.join(self.wine.data_dir, "player.dat"), "wb") as f:
             f.write(b"kept")
+        desktop = self.wine.shortcuts[2]
+        os.remove(desktop)  # the player's choice, which an upgrade keeps
         old = self.wine.start(CLIENT_WINDOWS_PATH)
         self.assertTrue(wait_until(
             lambda: self.wine.ini_values().get(("Common", "RunCount")) == "42", 30))
@@ -333,6 +335,8 @@ class InstallerTest(unittest.TestCase):
         self.assertEqual(ini.get(("Install", "InstallType")), "2")
         with open(os.path.join(self.wine.data_dir, "player.dat"), "rb") as f:
             self.assertEqual(f.read(), b"kept")
+        self.assertFalse(os.path.exists(desktop))
+        self.assertTrue(os.path.isfile(self.wine.shortcuts[0]))
 
     def uninstall(self, *args):
         self.wine.run(self.wine.uninstaller, *args)
