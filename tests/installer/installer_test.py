@@ -26,6 +26,7 @@ ARGS = None
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmora"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 CLIENT_WINDOWS_PATH = r"C:\Program Files\Velmora\Velmora.exe"
+CMD = r"C:\windows\system32\cmd.exe"
 GIF = b"GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff!\xf9\x04\x01\x00\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02D\x01\x00;"
 
 
@@ -376,10 +377,33 @@ class InstallerTest(unittest.TestCase):
         self.assertTrue(wait_until(lambda: not os.path.exists(self.wine.data_dir), 30))
 
 
+class SetupHelperTest(unittest.TestCase):
+    """The process helper on its own: every use has a defined exit code."""
+
+    def test_exit_codes(self):
+        wine = Prefix(ARGS.wine_run, ARGS.prefix)
+        missing = r"C:\nowhere\missing.exe"
+        cases = [
+            (["bogus"], 3),
+            ([], 3),
+            (["end", "", "100"], 3),
+            (["end", missing, "-5"], 3),
+            (["end", missing, "99999999999"], 3),
+            (["end", missing, "100"], 0),  # nothing runs it: nothing to end
+            (["run", "abc", "cmd.exe"], 3),
+            (["run", "5000", missing], 1),
+            (["run", "20000", CMD, "/c", "exit 7"], 0),  # ended by itself
+            (["run", "500", CMD, "/c", "ping -n 4 127.0.0.1"], 2),  # had to be ended
+        ]
+        for args, code in cases:
+            with self.subTest(args=" ".join(args)):
+                self.assertEqual(wine.run(ARGS.helper, *args, timeout=60).returncode, code)
+
+
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
-    for name in ["wine-run", "prefix", "setup", "newer-setup", "newer-version", "version",
+    for name in ["wine-run", "prefix", "helper", "setup", "newer-setup", "newer-version", "version",
                  "stats-host", "download-host"]:
         parser.add_argument("--" + name, required=True)
     ARGS, rest = parser.parse_known_args()
