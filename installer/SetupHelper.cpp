@@ -71,9 +71,9 @@ std::vector<UniqueKernelHandle> FindProcesses(const std::wstring& exePath) {
          more = Process32NextW(snapshot.Get(), &entry)) {
         if (entry.th32ProcessID == self || entry.th32ProcessID == 0)
             continue;
-        UniqueKernelHandle process(OpenProcess(
-            PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE | PROCESS_TERMINATE, FALSE,
-            entry.th32ProcessID));
+        UniqueKernelHandle process(
+            OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE | PROCESS_TERMINATE, FALSE,
+                        entry.th32ProcessID));
         if (!process)
             continue;
         wchar_t image[MAX_PATH * 2] = {};
@@ -98,7 +98,8 @@ int EndProcesses(const std::wstring& exe, DWORD waitMs) {
         const DWORD elapsed = GetTickCount() - start;
         if (elapsed >= waitMs)
             break;
-        WaitForSingleObject(running.front().Get(), (waitMs - elapsed) < 250 ? (waitMs - elapsed) : 250);
+        WaitForSingleObject(running.front().Get(),
+                            (waitMs - elapsed) < 250 ? (waitMs - elapsed) : 250);
     }
     for (UniqueKernelHandle& process : FindProcesses(exePath)) {
         TerminateProcess(process.Get(), 1);

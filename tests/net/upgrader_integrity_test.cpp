@@ -19,7 +19,9 @@ namespace {
 
 const wchar_t kLoginClass[] = L"VelmoraIntegrityTestLogin";
 
-std::wstring StubPath() { return test::ExeFolder() + L"net_stub_upgrader.exe"; }
+std::wstring StubPath() {
+    return test::ExeFolder() + L"net_stub_upgrader.exe";
+}
 
 // Stands in for the login form's window: counts WM_CLOSE_CLIENT.
 class LoginWindow {
@@ -44,8 +46,7 @@ public:
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (msg == WM_CLOSE_CLIENT) {
-            if (auto* self =
-                    reinterpret_cast<LoginWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)))
+            if (auto* self = reinterpret_cast<LoginWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)))
                 ++self->m_closes;
             return 0;
         }
@@ -146,9 +147,9 @@ TEST(UpgraderIntegrity, StartedOnlyWhenTheDigestMatches) {
             Sleep(500);
             EXPECT_FALSE(test::FileExists(record));
             EXPECT_EQ(login.Closes(), 0);
-            EXPECT_EQ(ReadIniString(L"version", L"lastUpgradeVer", L"<none>",
-                                    GetLastUpgradeIniPath()),
-                      L"<none>");
+            EXPECT_EQ(
+                ReadIniString(L"version", L"lastUpgradeVer", L"<none>", GetLastUpgradeIniPath()),
+                L"<none>");
             EXPECT_TRUE(IsWindowVisible(login.Hwnd()));
         }
         testing_hooks::SetDataFolder(L"");
