@@ -21,6 +21,7 @@ CGlobalModule::CGlobalModule() {
     g_instance = this;
     Init();
     m_pDownloader = new (std::nothrow) CHttpDownloader();
+    m_stats.Bind(m_pDownloader, &CGlobalModule::OnDownloadEvent, this, m_strRefer, m_strUid);
 }
 
 CGlobalModule::~CGlobalModule() {
@@ -30,6 +31,7 @@ CGlobalModule::~CGlobalModule() {
         delete m_pDownloader;
         m_pDownloader = nullptr;
     }
+    m_stats.Bind(nullptr, nullptr, nullptr, m_strRefer, m_strUid);
     // Forms made on demand, whether still showing or already retired.
     RetireForm(m_pFormGame);
     m_pFormGame = nullptr;
