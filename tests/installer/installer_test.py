@@ -272,6 +272,15 @@ class InstallerTest(unittest.TestCase):
         self.assertEqual(ini.get(("Common", "UID")), "77")
         # The installer writes only its own keys; the counters belong to the client.
         self.assertNotIn(("Common", "RunCount"), ini)
+        # One install beacon, sent by the client's install run with what the setup wrote.
+        beacons = self.platform.beacons("3")
+        self.assertEqual(len(beacons), 1, self.platform.requests)
+        query = beacons[0][1]
+        self.assertEqual((query.get("e2"), query.get("e3"), query.get("e8")),
+                         ("chanA", "77", "3000"))
+        self.assertEqual(query.get("e4"), ini.get(("Install", "GUID")))
+        self.assertEqual(query.get("e9"), ini.get(("Install", "InstallTime")))
+        self.assertEqual(self.platform.beacons("2"), [])
 
     def test_command_line_input_has_a_defined_result(self):
         kept = {("Common", "Refer"): "keepR", ("Common", "UID"): "keepU"}
@@ -334,6 +343,11 @@ class InstallerTest(unittest.TestCase):
                     ("Install", "GUID")]:
             self.assertEqual(ini.get(key), kept[key], key)
         self.assertEqual(ini.get(("Install", "InstallType")), "2")
+        # The upgrade's install beacon says so (at=2) and carries the kept identity.
+        beacons = self.platform.beacons("2")
+        self.assertEqual(len(beacons), 1, self.platform.requests)
+        self.assertEqual((beacons[0][1].get("e2"), beacons[0][1].get("e4")),
+                         ("chanU", kept[("Install", "GUID")]))
         with open(os.path.join(self.wine.data_dir, "player.dat"), "rb") as f:
             self.assertEqual(f.read(), b"kept")
         self.assertFalse(os.path.exists(desktop))
@@ -370,6 +384,12 @@ class InstallerTest(unittest.TestCase):
         self.assertNotIn("Velmora", self.wine.reg_values(RUN_KEY) or {})
         self.assertTrue(os.path.isfile(os.path.join(self.wine.data_dir, "player.dat")))
         self.assertEqual(self.wine.ini_values().get(("Common", "Refer")), "chanD")
+        # One uninstall beacon, which arrived while the client was still installed.
+        beacons = self.platform.beacons("6")
+        self.assertEqual(len(beacons), 1, self.platform.requests)
+        path, query, installed = beacons[0]
+        self.assertTrue(installed, "the files were gone before the uninstall beacon")
+        self.assertEqual((query.get("e2"), query.get("e3")), ("chanD", "4"))
 
     def test_uninstall_removes_data_when_asked(self):
         self.install("/S")
