@@ -66,6 +66,31 @@ velmora_ensure_prefix() {
     fi
 }
 
+# Points CLSID_WebBrowser of the Wine prefix $1 at the stand-in engine DLL $2 (tests and the
+# demo only: Wine has no HTML engine; the client itself knows nothing of this). Registers again
+# whenever the prefix names another file, e.g. after a build tree moved or Wine re-registered.
+velmora_register_standin() {
+    local prefix=$1 dll=$2
+    if [ ! -f "$dll" ]; then
+        log "stand-in engine $dll is missing"
+        return 1
+    fi
+    local winpath="Z:${dll//\//\\}"
+    local key='Software\Classes\CLSID\{8856F961-340A-11D0-A96B-00C04FD705A2}\InprocServer32'
+    local current
+    current=$(SECTION="[${key//\\/\\\\}]" awk '
+        index($0, ENVIRON["SECTION"]) == 1 { inside = 1; next }
+        inside && /^\[/ { exit }
+        inside && /^@=/ { print substr($0, 3); exit }' "$prefix/system.reg" 2>/dev/null)
+    local wanted="\"${winpath//\\/\\\\}\""
+    [ "$current" = "$wanted" ] && return 0
+    log "registering the stand-in browser engine in $prefix"
+    velmora_wine_env "$prefix"
+    wine reg add "HKLM\\$key" /ve /d "$winpath" /f >/dev/null 2>&1 &&
+        wine reg add "HKLM\\$key" /v ThreadingModel /d Apartment /f >/dev/null 2>&1 &&
+        wineserver -w
+}
+
 VELMORA_XVFB_PID=""
 # Uses the current display when there is one (unless $1 is "own"); otherwise, or with "own",
 # starts Xvfb on a free display with a 1920 x 1040 screen (the tests' work area).
@@ -100,4 +125,12 @@ velmora_cleanup() {
         kill "$VELMORA_XVFB_PID" 2>/dev/null || true
         wait "$VELMORA_XVFB_PID" 2>/dev/null || true
     fi
+}
+
+# Starts the prefix's wineserver and system processes up front, detached from our output.
+# Otherwise the first test run after a quiet spell spawns them with its own stdout and ctest
+# waits for them to let go of the pipe (seconds per test).
+velmora_start_wine() {
+    wineserver -p >/dev/null 2>&1 </dev/null
+    wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
