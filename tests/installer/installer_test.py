@@ -305,6 +305,16 @@ class InstallerTest(unittest.TestCase):
                 self.assertEqual(ini.get(("Common", "UID")), uid)
                 self.assertEqual(ini.get(("Install", "InstallType")), install_type)
 
+    def test_unwritable_folder_leaves_nothing_half_installed(self):
+        # Z: is the Linux root; nothing can be created under /proc.
+        result = self.wine.run(ARGS.setup, "/S", "/REFER=chanE", r"/D=Z:\proc\velmora")
+        self.assertNotEqual(result.returncode, 0)
+        self.assertIsNone(self.wine.reg_values(UNINSTALL_KEY))
+        for shortcut in self.wine.shortcuts:
+            self.assertFalse(os.path.exists(shortcut), shortcut)
+        self.assertEqual(self.wine.ini_values(), {})
+        self.assertEqual(self.platform.beacons("3") + self.platform.beacons("2"), [])
+
     def test_silent_upgrade_replaces_running_client_and_keeps_settings(self):
         self.install("/S", "/REFER=chanU", "/UID=u1")
         kept = {
