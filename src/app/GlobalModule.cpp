@@ -19,6 +19,7 @@ CGlobalModule& GetGlobalModule() { return *g_instance; }
 
 CGlobalModule::CGlobalModule() {
     g_instance = this;
+    m_dwUiThreadId = GetCurrentThreadId(); // built on the thread that runs the windows
     Init();
     m_pDownloader = new (std::nothrow) CHttpDownloader();
     m_stats.Bind(m_pDownloader, &CGlobalModule::OnDownloadEvent, this, m_strRefer, m_strUid);
@@ -207,6 +208,7 @@ UpdateContext CGlobalModule::MakeUpdateContext() {
     context.pVersionCheckStarted = &m_bVersionCheckStarted;
     context.pfnCallback = &CGlobalModule::OnDownloadEvent;
     context.pUser = this;
+    context.dwUiThreadId = m_dwUiThreadId;
     return context;
 }
 

@@ -60,6 +60,7 @@ public:
     std::wstring m_strServerId;
     int m_nRunCount = 0;
     bool m_bVersionCheckStarted = false;
+    DWORD m_dwUiThreadId = 0;
 
 private:
     void Init();

@@ -81,7 +81,7 @@ void CSelfUpdate::OnRequestDone(int32_t result, int32_t kind, const DownloadRequ
     case REQ_BEACON_INSTALL:
     case REQ_BEACON_UNINSTALL:
         // Whatever the result: the install/uninstall run has done its one job.
-        PostMessageW(m_ctx.hwndLogin, WM_CLOSE_CLIENT, 0, 0);
+        CloseClient();
         break;
     default:
         break;
@@ -121,7 +121,18 @@ void CSelfUpdate::StartUpgrader(const std::wstring& path) {
     WriteIniString(L"version", L"lastUpgradeVer",
                    m_ctx.pRemoteVersion ? *m_ctx.pRemoteVersion : std::wstring(),
                    GetLastUpgradeIniPath());
-    PostMessageW(m_ctx.hwndLogin, WM_CLOSE_CLIENT, 0, 0);
+    CloseClient();
+}
+
+void CSelfUpdate::CloseClient() {
+    if (IsWindow(m_ctx.hwndLogin)) {
+        PostMessageW(m_ctx.hwndLogin, WM_CLOSE_CLIENT, 0, 0);
+        return;
+    }
+    // No receiver window could be made (no desktop, say): a notice posted to nothing would
+    // leave the process running for ever, so end the user-interface thread's loop directly.
+    if (m_ctx.dwUiThreadId)
+        PostThreadMessageW(m_ctx.dwUiThreadId, WM_QUIT, 0, 0);
 }
 
 ElevatedLaunch MakeElevatedLaunch() {

@@ -20,6 +20,7 @@ struct UpdateContext {
     bool* pVersionCheckStarted = nullptr;
     DownloadCallback pfnCallback = nullptr; // given to every request, with pUser
     void* pUser = nullptr;
+    DWORD dwUiThreadId = 0; // ends the loop directly when there is no login window to tell
 };
 
 class CSelfUpdate {
@@ -38,6 +39,7 @@ private:
                bool appendUrlName);
     void DecideUpgrade(const std::wstring& versionFile);
     void StartUpgrader(const std::wstring& path);
+    void CloseClient();
 
     UpdateContext m_ctx;
 };

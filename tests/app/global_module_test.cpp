@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -215,6 +216,20 @@ TEST_F(RoutingTest, BeaconCompletionClosesTheClient) {
                                    DL_ERR_CONNECT, reinterpret_cast<intptr_t>(&request));
     DrainQuit(&sawQuit);
     EXPECT_FALSE(IsWindow(login.GetHwnd()));
+    EXPECT_TRUE(sawQuit);
+}
+
+TEST_F(RoutingTest, BeaconEndWithoutReceiverWindowStillEndsTheRun) {
+    // The receiver could not be made; the end arrives on a worker thread as it does for real.
+    ASSERT_EQ(m_module->m_formLogin.GetHwnd(), nullptr);
+    DownloadRequest request;
+    std::thread worker([this, &request] {
+        CGlobalModule::OnDownloadEvent(m_module.get(), REQ_BEACON_INSTALL, DL_EVENT_END, DL_OK,
+                                       reinterpret_cast<intptr_t>(&request));
+    });
+    worker.join();
+    bool sawQuit = false;
+    DrainQuit(&sawQuit);
     EXPECT_TRUE(sawQuit);
 }
 
