@@ -99,10 +99,17 @@ LRESULT CALLBACK CGlobalModule::MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, 
 LRESULT CGlobalModule::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_ENTER_GAME: {
+        // A second entry posted before the first was handled would leave an unrouted window
+        // behind: the newer entry replaces it (without the return to the login screen).
+        if (CFormGame* previous = std::exchange(m_pFormGame, nullptr)) {
+            if (IsWindow(previous->GetHwnd()))
+                DestroyWindow(previous->GetHwnd());
+            RetireForm(previous);
+        }
         m_pFormGame = new CFormGame();
         const RECT rc = {0, 0, 1250, 700};
         m_pFormGame->SetRect(&rc);
-        m_pFormGame->InitForm(m_formLogin.GetGameUrl());
+        m_pFormGame->InitForm(m_formLogin.GetGameUrl().c_str());
         m_pFormGame->FillWorkArea();
         ShowWindow(m_formLogin.GetHwnd(), SW_HIDE);
         ShowWindow(m_formBack.GetHwnd(), SW_HIDE);
@@ -119,7 +126,7 @@ LRESULT CGlobalModule::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         m_pFormQQLogin = new CFormQQLogin();
         const RECT rc = {0, 0, 800, 500};
         m_pFormQQLogin->SetRect(&rc);
-        m_pFormQQLogin->InitForm(m_formLogin.GetQQLoginUrl());
+        m_pFormQQLogin->InitForm(m_formLogin.GetQQLoginUrl().c_str());
         m_pFormQQLogin->CenterAndShow();
         break; // routed like any other message below
     }
@@ -127,8 +134,15 @@ LRESULT CGlobalModule::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         break;
     }
 
-    if (m_pFormQQLogin && hwnd == m_pFormQQLogin->GetHwnd())
-        return m_pFormQQLogin->WindowProc(hwnd, msg, wParam, lParam);
+    if (m_pFormQQLogin && hwnd == m_pFormQQLogin->GetHwnd()) {
+        const LRESULT result = m_pFormQQLogin->WindowProc(hwnd, msg, wParam, lParam);
+        if (msg == WM_NCDESTROY) {
+            // Its window is gone (close button, sign-in finished): free the form once the
+            // message loop is back, never while one of its own handlers may be running.
+            RetireForm(std::exchange(m_pFormQQLogin, nullptr));
+        }
+        return result;
+    }
     if (hwnd == m_formLogin.GetHwnd())
         return m_formLogin.WindowProc(hwnd, msg, wParam, lParam);
     if (hwnd == m_formBack.GetHwnd())

@@ -1145,8 +1145,14 @@ LRESULT CALLBACK StandinBrowser::NotifyProc(HWND hwnd, UINT message, WPARAM wPar
     if (message == WM_DESTROY) {
         // Results still queued for this window are freed here, never leaked.
         MSG pending;
-        while (PeekMessageW(&pending, hwnd, WM_LOADED, WM_LOADED, PM_REMOVE))
+        while (PeekMessageW(&pending, hwnd, WM_LOADED, WM_LOADED, PM_REMOVE)) {
+            if (pending.message == WM_QUIT) {
+                // The quit request is not ours to take: put it back for the host's loop.
+                PostQuitMessage(static_cast<int>(pending.wParam));
+                break;
+            }
             delete reinterpret_cast<FetchResult*>(pending.lParam);
+        }
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
