@@ -81,6 +81,27 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     return ok;
 }
 
+time_t FixedClock() {
+    struct tm t = {};
+    t.tm_year = 2024 - 1900;
+    t.tm_mon = 2;
+    t.tm_mday = 6;
+    t.tm_hour = 10;
+    t.tm_min = 11;
+    t.tm_sec = 12;
+    t.tm_isdst = -1;
+    return mktime(&t);
+}
+
+bool IsUpperHex32(const std::wstring& text) {
+    if (text.size() != 32)
+        return false;
+    for (wchar_t c : text)
+        if (!((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F')))
+            return false;
+    return true;
+}
+
 std::wstring ExeFolder() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);

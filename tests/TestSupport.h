@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <ctime>
 #include <string>
 
 namespace test {
@@ -24,6 +25,12 @@ bool FileExists(const std::wstring& path);
 std::string ReadFileBytes(const std::wstring& path);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 void RemoveTree(const std::wstring& folder);
+
+// A local clock fixed at 2024-03-06 10:11:12, for code that formats the current time.
+time_t FixedClock();
+
+// 32 upper-case hex digits, as the install GUID is stored.
+bool IsUpperHex32(const std::wstring& text);
 
 // The folder of the running test executable, ending in a backslash.
 std::wstring ExeFolder();

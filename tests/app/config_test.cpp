@@ -93,20 +93,8 @@ TEST_F(ConfigTest, ExplicitFileArgument) {
     EXPECT_FALSE(test::FileExists(Ini()));
 }
 
-time_t FixedClock() {
-    struct tm t = {};
-    t.tm_year = 2024 - 1900;
-    t.tm_mon = 2;
-    t.tm_mday = 6;
-    t.tm_hour = 10;
-    t.tm_min = 11;
-    t.tm_sec = 12;
-    t.tm_isdst = -1;
-    return mktime(&t);
-}
-
 TEST(SystemHelpersTest, FormatNow) {
-    testing_hooks::SetClock(&FixedClock);
+    testing_hooks::SetClock(&test::FixedClock);
     EXPECT_EQ(FormatNow(L"%Y-%m-%d %H:%M:%S"), L"2024-03-06 10:11:12");
     EXPECT_EQ(FormatNow(L"%Y%m%d%H%M%S"), L"20240306101112");
     EXPECT_EQ(FormatNow(L""), L"");

@@ -14,25 +14,13 @@
 
 namespace {
 
-time_t FixedClock() {
-    struct tm t = {};
-    t.tm_year = 2024 - 1900;
-    t.tm_mon = 2;
-    t.tm_mday = 6;
-    t.tm_hour = 10;
-    t.tm_min = 11;
-    t.tm_sec = 12;
-    t.tm_isdst = -1;
-    return mktime(&t);
-}
-
 const std::wstring kLoginPage = std::wstring(L"http://") + VELMORA_SITE_HOST + L"/pelun/wd/index.html";
 
 class GlobalModuleTest : public ::testing::Test {
 protected:
     void SetUp() override {
         testing_hooks::SetDataFolder(m_root.Path());
-        testing_hooks::SetClock(&FixedClock);
+        testing_hooks::SetClock(&test::FixedClock);
         testing_hooks::SetCommandLine(L"\"C:\\Velmora\\Velmora.exe\"");
     }
     void TearDown() override {

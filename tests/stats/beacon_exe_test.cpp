@@ -59,15 +59,6 @@ std::string Unescaped(std::string target) {
     return target;
 }
 
-bool IsUpperHex32(const std::wstring& text) {
-    if (text.size() != 32)
-        return false;
-    for (wchar_t c : text)
-        if (!((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F')))
-            return false;
-    return true;
-}
-
 class BeaconExeTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -137,7 +128,7 @@ TEST_F(BeaconExeTest, InstallRunSendsOneBeaconAndEnds) {
         EXPECT_EQ(RunClient(L"/setupsucc"), 0u);
         const std::vector<std::string> requests = Requests();
         ASSERT_EQ(requests.size(), 1u);
-        EXPECT_TRUE(IsUpperHex32(IniValue(L"Install", L"GUID")));
+        EXPECT_TRUE(test::IsUpperHex32(IniValue(L"Install", L"GUID")));
         EXPECT_EQ(Unescaped(requests[0]), Expected("abc", "42", "", L"2024-01-02 03:04:05", c.at));
         EXPECT_EQ(IniValue(L"Common", L"RunCount"), L"5"); // this run is not counted
         EXPECT_EQ(test::ReadFileBytes(TempFolder() + L"InstallStat.tmp"), kServerBody);
@@ -168,7 +159,7 @@ TEST_F(BeaconExeTest, FirstRunMakesTheIdentityEveryLaterRunSends) {
     EXPECT_EQ(RunClient(L"/setupsucc"), 0u);
     const std::wstring guid = IniValue(L"Install", L"GUID");
     const std::wstring installTime = IniValue(L"Install", L"InstallTime");
-    ASSERT_TRUE(IsUpperHex32(guid)) << guid;
+    ASSERT_TRUE(test::IsUpperHex32(guid)) << guid;
     ASSERT_EQ(installTime.size(), 19u);
     EXPECT_EQ(RunClient(L"/uninstallsucc"), 0u);
     EXPECT_EQ(RunClient(L"/setupsucc"), 0u);

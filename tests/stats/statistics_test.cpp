@@ -14,18 +14,6 @@
 
 namespace {
 
-time_t FixedClock() {
-    struct tm t = {};
-    t.tm_year = 2024 - 1900;
-    t.tm_mon = 2;
-    t.tm_mday = 6;
-    t.tm_hour = 10;
-    t.tm_min = 11;
-    t.tm_sec = 12;
-    t.tm_isdst = -1;
-    return mktime(&t);
-}
-
 struct Finished {
     void* user;
     int32_t kind;
@@ -51,7 +39,7 @@ class StatisticsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         testing_hooks::SetDataFolder(m_root.Path());
-        testing_hooks::SetClock(&FixedClock);
+        testing_hooks::SetClock(&test::FixedClock);
         testing_hooks::SetCommandLine(L"\"C:\\Velmora\\Velmora.exe\"");
         Log().clear();
     }
@@ -72,15 +60,6 @@ protected:
     test::TempFolder m_root;
 };
 
-bool IsUpperHex32(const std::wstring& text) {
-    if (text.size() != 32)
-        return false;
-    for (wchar_t c : text)
-        if (!((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F')))
-            return false;
-    return true;
-}
-
 TEST_F(StatisticsTest, FirstRunCreatesTheInstallIdentityAndLaterRunsKeepIt) {
     std::wstring guid;
     {
@@ -88,7 +67,7 @@ TEST_F(StatisticsTest, FirstRunCreatesTheInstallIdentityAndLaterRunsKeepIt) {
         stats.InitStatistics();
         EXPECT_TRUE(stats.m_bInitialised);
         guid = stats.m_strGuid;
-        EXPECT_TRUE(IsUpperHex32(guid)) << guid;
+        EXPECT_TRUE(test::IsUpperHex32(guid)) << guid;
         EXPECT_EQ(ReadIniString(L"Install", L"GUID", L""), guid);
         EXPECT_EQ(stats.m_strInstallTime, L"2024-03-06 10:11:12");
         EXPECT_EQ(ReadIniString(L"Install", L"InstallTime", L""), L"2024-03-06 10:11:12");
