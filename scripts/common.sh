@@ -18,6 +18,7 @@ velmora_ensure_deps() {
         need+=(libclang-rt-14-dev)
     [ -e /usr/include/openssl/evp.h ] || need+=(libssl-dev)
     command -v python3 >/dev/null || need+=(python3)
+    command -v makensis >/dev/null || need+=(nsis)
     command -v Xvfb >/dev/null || need+=(xvfb xauth)
     command -v xdpyinfo >/dev/null || need+=(x11-utils)
     [ -d /usr/src/googletest/googletest ] || need+=(googletest)

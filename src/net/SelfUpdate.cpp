@@ -3,10 +3,39 @@
 #include "app/Config.h"
 #include "app/Messages.h"
 #include "app/Text.h"
+#include "app/WinHandles.h"
+#include "net/DownloadRules.h"
 #include "net/HttpDownloader.h"
+#include "net/Sha256.h"
 #include "net/VersionRules.h"
 
 #include <cwchar>
+
+namespace {
+
+// Lower-case hex digest of a file; empty when it cannot be read.
+std::string FileSha256(const std::wstring& path) {
+    UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
+        return std::string();
+    CSha256 sha;
+    static const DWORD kChunk = 64 * 1024;
+    std::string buffer(kChunk, '\0');
+    DWORD got = 0;
+    for (;;) {
+        if (!ReadFile(file.Get(), &buffer[0], kChunk, &got, nullptr))
+            return std::string();
+        if (got == 0)
+            break;
+        sha.Update(buffer.data(), got);
+    }
+    uint8_t digest[32];
+    sha.Final(digest);
+    return DigestToHex(digest);
+}
+
+} // namespace
 
 const wchar_t kUpgraderSwitches[] = L"/S /ZKUPGRADE";
 
@@ -76,6 +105,17 @@ void CSelfUpdate::DecideUpgrade(const std::wstring& versionFile) {
 }
 
 void CSelfUpdate::StartUpgrader(const std::wstring& path) {
+    // A version file that names the package's digest vouches for exactly that package: anything
+    // else that arrived (damaged, cut short, replaced) is removed and never run.
+    const std::wstring versionFile =
+        CompleteTargetPath(GetUpgradeFolder(), m_ctx.strVersionCheckUrl, true, false, nullptr);
+    const std::wstring expected = ReadIniString(L"version", L"sha256", L"", versionFile);
+    if (!expected.empty() && !Sha256TextMatches(expected, FileSha256(path))) {
+        DeleteFileW(path.c_str());
+        // Nothing will replace this client now, so its login window comes back.
+        ShowWindow(m_ctx.hwndLogin, SW_SHOW);
+        return;
+    }
     if (!LaunchUpgrader(path, IsProcessElevated()))
         return;
     WriteIniString(L"version", L"lastUpgradeVer",
