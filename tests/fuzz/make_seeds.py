@@ -136,6 +136,8 @@ SEEDS = {
         text("Velmora.exe /showdesktop"),
         text("Velmora.exe /autorun"),
     ],
+    "sha256": [b"", b"abc", b"a" * 55, b"a" * 56, b"a" * 64, bytes(range(256)),
+               b"BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD"],
     "md5": [b"", b"a", b"abc", b"message digest", bytes(range(256)) * 3],
     "serial_text": [
         identify("  WD-WCAV12345678  "),
