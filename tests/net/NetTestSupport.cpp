@@ -1,6 +1,7 @@
 #include "NetTestSupport.h"
 
 #include "TestSupport.h"
+#include "app/Messages.h"
 
 #include <algorithm>
 
@@ -179,3 +180,47 @@ struct UnmanagedWindows {
 } g_unmanagedWindows;
 
 } // namespace
+
+namespace nettest {
+
+namespace {
+const wchar_t kLoginClass[] = L"VelmoraNetTestLogin";
+}
+
+LoginWindow::LoginWindow() {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = &LoginWindow::Proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = kLoginClass;
+    RegisterClassW(&wc); // fails harmlessly once registered
+    m_hwnd = CreateWindowExW(0, kLoginClass, L"login", WS_POPUP, 10, 10, 300, 200, nullptr,
+                             nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ShowWindow(m_hwnd, SW_SHOWNA);
+}
+
+LoginWindow::~LoginWindow() { DestroyWindow(m_hwnd); }
+
+void LoginWindow::Drain(DWORD ms) const {
+    PumpUntil([] { return false; }, ms);
+}
+
+LRESULT CALLBACK LoginWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_CLOSE_CLIENT) {
+        if (auto* self = reinterpret_cast<LoginWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)))
+            ++self->m_closes;
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+bool DeleteWhenFree(const std::wstring& path) {
+    for (int i = 0; i < 100; ++i) {
+        if (!test::FileExists(path) || DeleteFileW(path.c_str()))
+            return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+} // namespace nettest

@@ -78,6 +78,28 @@ private:
     std::thread m_thread;
 };
 
+// A bare top-level window standing in for the login form's: counts WM_CLOSE_CLIENT.
+class LoginWindow {
+public:
+    LoginWindow();
+    ~LoginWindow();
+    LoginWindow(const LoginWindow&) = delete;
+    LoginWindow& operator=(const LoginWindow&) = delete;
+    HWND Hwnd() const { return m_hwnd; }
+    int Closes() const { return m_closes; }
+    // Lets posted messages arrive.
+    void Drain(DWORD ms) const;
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+    HWND m_hwnd = nullptr;
+    int m_closes = 0;
+};
+
+// Deletes a file once no process holds it (a started upgrader may still be running).
+bool DeleteWhenFree(const std::wstring& path);
+
 // A file written by the stub upgrader (UTF-16 without mark), waited for up to timeoutMs.
 std::wstring WaitForStubRecord(const std::wstring& path, DWORD timeoutMs);
 

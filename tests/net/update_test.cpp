@@ -25,7 +25,6 @@ using nettest::Dismiss;
 using nettest::Recorder;
 
 const wchar_t kCaption[] = L"升级提醒";
-const wchar_t kLoginClass[] = L"VelmoraNetTestLogin";
 
 std::wstring Notice(const wchar_t* version) {
     return std::wstring(L"检测到最新版本[") + version + L"]，确认更新！";
@@ -36,52 +35,6 @@ std::wstring StubPath() {
 }
 
 // Deletes a file that a process just started from may still hold; false when it stays.
-bool DeleteWhenFree(const std::wstring& path) {
-    for (int i = 0; i < 100; ++i) {
-        if (!test::FileExists(path) || DeleteFileW(path.c_str()))
-            return true;
-        Sleep(50);
-    }
-    return false;
-}
-
-// A bare top-level window standing in for the login form's: counts WM_CLOSE_CLIENT.
-class LoginWindow {
-public:
-    LoginWindow() {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = &LoginWindow::Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = kLoginClass;
-        RegisterClassW(&wc); // fails harmlessly once registered
-        m_hwnd = CreateWindowExW(0, kLoginClass, L"login", WS_POPUP, 10, 10, 300, 200, nullptr,
-                                 nullptr, GetModuleHandleW(nullptr), nullptr);
-        SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        ShowWindow(m_hwnd, SW_SHOWNA);
-    }
-    ~LoginWindow() { DestroyWindow(m_hwnd); }
-    LoginWindow(const LoginWindow&) = delete;
-    LoginWindow& operator=(const LoginWindow&) = delete;
-    HWND Hwnd() const { return m_hwnd; }
-    int Closes() const { return m_closes; }
-    // Lets posted messages arrive.
-    void Drain(DWORD ms) const {
-        nettest::PumpUntil([] { return false; }, ms);
-    }
-
-private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-        if (msg == WM_CLOSE_CLIENT) {
-            if (auto* self = reinterpret_cast<LoginWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)))
-                ++self->m_closes;
-            return 0;
-        }
-        return DefWindowProcW(hwnd, msg, wParam, lParam);
-    }
-
-    HWND m_hwnd = nullptr;
-    int m_closes = 0;
-};
 
 class UpdateTest : public ::testing::Test {
 protected:
@@ -90,7 +43,7 @@ protected:
         testing_hooks::SetCommandLine(L"\"C:\\Velmora\\Velmora.exe\"");
     }
     void TearDown() override {
-        DeleteWhenFree(GetUpgraderPath());
+        nettest::DeleteWhenFree(GetUpgraderPath());
         testing_hooks::SetDataFolder(L"");
         testing_hooks::SetCommandLine(nullptr);
     }
@@ -119,7 +72,7 @@ protected:
 
     test::TempFolder m_root;
     test::HttpFixture m_fixture;
-    LoginWindow m_login;
+    nettest::LoginWindow m_login;
     Recorder m_recorder;
     std::wstring m_remoteVersion;
     bool m_versionCheckStarted = false;
@@ -156,7 +109,7 @@ TEST_F(UpdateTest, VersionCheckToUpgraderStart) {
         SCOPED_TRACE(c.name);
         test::TempFolder root;
         testing_hooks::SetDataFolder(root.Path());
-        LoginWindow login;
+        nettest::LoginWindow login;
         Recorder recorder;
         std::wstring remoteVersion;
         bool checkStarted = false;
@@ -225,7 +178,7 @@ TEST_F(UpdateTest, VersionCheckToUpgraderStart) {
                 EXPECT_NE(record.find(L"tarselEntrelUpgrade.exe"), std::wstring::npos) << record;
             }
         }
-        EXPECT_TRUE(DeleteWhenFree(GetUpgraderPath()));
+        EXPECT_TRUE(nettest::DeleteWhenFree(GetUpgraderPath()));
     }
 }
 
@@ -249,7 +202,7 @@ TEST_F(UpdateTest, BothWaysOfStartingTheUpgrader) {
             EXPECT_EQ(record.substr(record.size() - 14), L" /S /ZKUPGRADE") << record;
             EXPECT_NE(record.find(c.name), std::wstring::npos) << record;
         }
-        EXPECT_TRUE(DeleteWhenFree(path));
+        EXPECT_TRUE(nettest::DeleteWhenFree(path));
     }
     // A file that is no program cannot be started: a failure, not an exception or a hang.
     const std::wstring bogus = m_root.Path() + L"bogus.exe";

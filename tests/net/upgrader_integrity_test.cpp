@@ -17,54 +17,11 @@
 
 namespace {
 
-const wchar_t kLoginClass[] = L"VelmoraIntegrityTestLogin";
 
 std::wstring StubPath() {
     return test::ExeFolder() + L"net_stub_upgrader.exe";
 }
 
-// Stands in for the login form's window: counts WM_CLOSE_CLIENT.
-class LoginWindow {
-public:
-    LoginWindow() {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = &LoginWindow::Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = kLoginClass;
-        RegisterClassW(&wc); // fails harmlessly once registered
-        m_hwnd = CreateWindowExW(0, kLoginClass, L"login", WS_POPUP, 10, 10, 300, 200, nullptr,
-                                 nullptr, GetModuleHandleW(nullptr), nullptr);
-        SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        ShowWindow(m_hwnd, SW_SHOWNA);
-    }
-    ~LoginWindow() { DestroyWindow(m_hwnd); }
-    LoginWindow(const LoginWindow&) = delete;
-    LoginWindow& operator=(const LoginWindow&) = delete;
-    HWND Hwnd() const { return m_hwnd; }
-    int Closes() const { return m_closes; }
-
-private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-        if (msg == WM_CLOSE_CLIENT) {
-            if (auto* self = reinterpret_cast<LoginWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)))
-                ++self->m_closes;
-            return 0;
-        }
-        return DefWindowProcW(hwnd, msg, wParam, lParam);
-    }
-
-    HWND m_hwnd = nullptr;
-    int m_closes = 0;
-};
-
-bool DeleteWhenFree(const std::wstring& path) {
-    for (int i = 0; i < 100; ++i) {
-        if (!test::FileExists(path) || DeleteFileW(path.c_str()))
-            return true;
-        Sleep(50);
-    }
-    return false;
-}
 
 std::string Upper(std::string text) {
     for (char& c : text)
@@ -100,7 +57,7 @@ TEST(UpgraderIntegrity, StartedOnlyWhenTheDigestMatches) {
         SCOPED_TRACE(c.name);
         test::TempFolder root;
         testing_hooks::SetDataFolder(root.Path());
-        LoginWindow login;
+        nettest::LoginWindow login;
         nettest::Recorder recorder;
         std::wstring remoteVersion;
         bool checkStarted = false;
@@ -140,7 +97,7 @@ TEST(UpgraderIntegrity, StartedOnlyWhenTheDigestMatches) {
             EXPECT_EQ(login.Closes(), 1);
             EXPECT_EQ(ReadIniString(L"version", L"lastUpgradeVer", L"", GetLastUpgradeIniPath()),
                       L"3.0.0.1");
-            EXPECT_TRUE(DeleteWhenFree(GetUpgraderPath()));
+            EXPECT_TRUE(nettest::DeleteWhenFree(GetUpgraderPath()));
         } else {
             // Removed, never run, not recorded; the client stays with its login window shown.
             EXPECT_FALSE(test::FileExists(GetUpgraderPath()));
