@@ -267,15 +267,24 @@ void CBrowserView::Refresh() {
         browser->Refresh();
 }
 
+namespace {
+
+// The loaded HTML document of a browser object; false while there is none.
+bool HtmlDocumentOf(IWebBrowser2* browser, ComPtr<IHTMLDocument2>* html) {
+    ComPtr<IDispatch> document;
+    if (FAILED(browser->get_Document(document.Out())) || !document)
+        return false;
+    return SUCCEEDED(document.As(html)) && *html;
+}
+
+} // namespace
+
 void CBrowserView::FocusDocument() {
     ComPtr<IWebBrowser2> browser;
     if (FAILED(QueryControl(IID_IWebBrowser2, reinterpret_cast<void**>(browser.Out()))))
         return;
-    ComPtr<IDispatch> document;
-    if (FAILED(browser->get_Document(document.Out())) || !document)
-        return;
     ComPtr<IHTMLDocument2> html;
-    if (FAILED(document.As(&html)) || !html)
+    if (!HtmlDocumentOf(browser.Get(), &html))
         return;
     ComPtr<IHTMLWindow2> window;
     if (FAILED(html->get_parentWindow(window.Out())) || !window)
@@ -343,11 +352,8 @@ void CBrowserView::InstallDocumentHandler() {
     ComPtr<IWebBrowser2> browser;
     if (FAILED(QueryControl(IID_IWebBrowser2, reinterpret_cast<void**>(browser.Out()))))
         return;
-    ComPtr<IDispatch> document;
-    if (FAILED(browser->get_Document(document.Out())) || !document)
-        return;
     ComPtr<IHTMLDocument2> html;
-    if (FAILED(document.As(&html)) || !html)
+    if (!HtmlDocumentOf(browser.Get(), &html))
         return;
     ComPtr<ICustomDoc> custom;
     if (FAILED(html.As(&custom)) || !custom)
@@ -369,11 +375,8 @@ void CBrowserView::HideScrollBars(IDispatch* frame) {
     if (FAILED(frame->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(browser.Out()))) ||
         !browser)
         return;
-    ComPtr<IDispatch> document;
-    if (FAILED(browser->get_Document(document.Out())) || !document)
-        return;
     ComPtr<IHTMLDocument2> html;
-    if (FAILED(document.As(&html)) || !html)
+    if (!HtmlDocumentOf(browser.Get(), &html))
         return;
     ComPtr<IHTMLElement> body;
     if (FAILED(html->get_body(body.Out())) || !body)
